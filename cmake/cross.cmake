@@ -1,0 +1,1 @@
+# MinGW builds: filled in below.

@@ -1,0 +1,17 @@
+#include "compose/dbcs.h"
+
+static DbcsTable makeCp932()
+{
+    DbcsTable t = {};
+    for (int b = 0; b < 256; ++b) {
+        t.lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        t.trail[b] = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+    }
+    return t;
+}
+
+const DbcsTable& cp932Table()
+{
+    static const DbcsTable table = makeCp932();
+    return table;
+}

@@ -1,0 +1,16 @@
+// Which bytes open and close a double-byte character of the ANSI code page.
+// The core never asks the platform: the Win32 side fills a table once from the
+// system's code page, native tests use code page 932's ranges.
+#pragma once
+#include <cstdint>
+
+struct DbcsTable {
+    uint8_t lead[256];
+    uint8_t trail[256];
+};
+
+// Code page 932 (Shift_JIS): lead 81-9F, E0-FC; trail 40-7E, 80-FC.
+const DbcsTable& cp932Table();
+
+inline bool isLeadByte(const DbcsTable& t, unsigned char b) { return t.lead[b] != 0; }
+inline bool isTrailByte(const DbcsTable& t, unsigned char b) { return t.trail[b] != 0; }
