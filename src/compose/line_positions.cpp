@@ -1,0 +1,119 @@
+#include "compose/line_positions.h"
+
+#include <cstring>
+
+void beginLineWalk(LineWalk* w, const char* text, size_t length, int64_t start,
+                   bool isRichEdit20, const DbcsTable& dbcs)
+{
+    w->text = text;
+    w->length = text ? length : 0;
+    w->next = 0;
+    w->position = start;
+    w->isRichEdit20 = isRichEdit20;
+    w->dbcs = &dbcs;
+    w->done = false;
+}
+
+// Offset of the first `separator` byte at or after `from`, or `length`.
+static size_t findSeparator(const char* text, size_t length, size_t from, char separator)
+{
+    if (from >= length)
+        return length;
+    const void* hit = memchr(text + from, separator, length - from);
+    return hit ? (size_t)((const char*)hit - text) : length;
+}
+
+bool nextLine(LineWalk* w, LineSpan* out)
+{
+    if (w->done)
+        return false;
+    const char separator = w->isRichEdit20 ? '\r' : '\n';
+    const size_t start = w->next;
+    const size_t end = findSeparator(w->text, w->length, start, separator);
+    out->byteStart = start;
+    out->byteLength = end - start;
+    out->cpStart = w->position;
+    out->cpLength = w->isRichEdit20
+        ? multibyteCharCount(w->text + start, end - start, *w->dbcs)
+        : (int64_t)(end - start);
+    w->position += out->cpLength + 1;
+
+    size_t following = end + 1;
+    // RichEdit 2.0 keeps a CR LF pair as one break, so the LF goes with it.
+    if (w->isRichEdit20 && following < w->length && w->text[following] == '\n')
+        ++following;
+    w->next = following;
+    // No separator, or nothing after the last one: the text ended in a break,
+    // and the empty line the control shows there is not the text's own.
+    w->done = end >= w->length || following >= w->length;
+    return true;
+}
+
+int64_t multibyteCharCount(const char* s, size_t length, const DbcsTable& dbcs)
+{
+    int64_t count = 0;
+    size_t i = 0;
+    while (i < length) {
+        if (isLeadByte(dbcs, (unsigned char)s[i])) {
+            if (i + 1 >= length)
+                break;
+            i += 2;
+        } else {
+            i += 1;
+        }
+        ++count;
+    }
+    return count;
+}
+
+int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
+                            const DbcsTable& dbcs)
+{
+    if (!text)
+        return 0;
+    if (!isRichEdit20)
+        return (int64_t)length;
+    int64_t count = 0;
+    size_t i = 0;
+    while (i < length) {
+        const unsigned char b = (unsigned char)text[i];
+        const bool hasNext = i + 1 < length;
+        const unsigned char after = hasNext ? (unsigned char)text[i + 1] : 0;
+        const bool pair = hasNext && ((isLeadByte(dbcs, b) && isTrailByte(dbcs, after))
+                                      || (b == '\r' && after == '\n'));
+        i += pair ? 2 : 1;
+        ++count;
+    }
+    return count;
+}
+
+size_t countByte(const char* text, size_t length, char b)
+{
+    size_t count = 0;
+    if (!text)
+        return 0;
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] == b)
+            ++count;
+    return count;
+}
+
+size_t widenLineBreaks(const char* text, size_t length, char* out, size_t outSize)
+{
+    if (!out || outSize == 0)
+        return (size_t)-1;
+    size_t written = 0;
+    for (size_t i = 0; text && i < length; ++i) {
+        const bool cr = text[i] == '\r';
+        const size_t need = cr ? 2 : 1;
+        if (outSize - 1 - written < need) {
+            out[0] = '\0';
+            return (size_t)-1;
+        }
+        out[written++] = text[i];
+        if (cr)
+            out[written++] = '\n';
+    }
+    out[written] = '\0';
+    return written;
+}

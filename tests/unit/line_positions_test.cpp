@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "compose/line_positions.h"
+
+// The spans a walk yields, written "[cpStart,cpEnd) bytes b+n;" so that a
+// failure shows the whole walk.
+static std::string walk(const std::string& text, int64_t start, bool isRichEdit20)
+{
+    LineWalk w;
+    LineSpan s;
+    std::ostringstream o;
+    beginLineWalk(&w, text.data(), text.size(), start, isRichEdit20, cp932Table());
+    while (nextLine(&w, &s))
+        o << "[" << s.cpStart << "," << s.cpStart + s.cpLength << ") bytes "
+          << s.byteStart << "+" << s.byteLength << ";";
+    return o.str();
+}
+
+TEST(LineWalk, SpansOnBothControlVersions)
+{
+    struct { const char* name; std::string text; bool re20; std::string expected; } cases[] = {
+        {"a CR LF b, 2.0", "a\r\nb", true, "[10,11) bytes 0+1;[12,13) bytes 3+1;"},
+        {"a CR LF b, 1.0: the CR stays on its line", "a\r\nb", false, "[10,12) bytes 0+2;[13,14) bytes 3+1;"},
+        {"ends in a break, 2.0", "> q\r\nx\r\n", true, "[10,13) bytes 0+3;[14,15) bytes 5+1;"},
+        {"ends in a break, 1.0", "> q\r\nx\r\n", false, "[10,14) bytes 0+4;[15,17) bytes 5+2;"},
+        {"empty text", "", true, "[10,10) bytes 0+0;"},
+        {"double-byte characters, 2.0", "\x82\xa0\x82\xa2\rz", true, "[10,12) bytes 0+4;[13,14) bytes 5+1;"},
+        {"double-byte characters, 1.0", "\x82\xa0\x82\xa2\nz", false, "[10,14) bytes 0+4;[15,16) bytes 5+1;"},
+        {"lead byte ends a line, 2.0", "a\x82\rb", true, "[10,11) bytes 0+2;[12,13) bytes 3+1;"},
+        {"bare CR on 2.0, empty line between", "a\r\rb", true, "[10,11) bytes 0+1;[12,12) bytes 2+0;[13,14) bytes 3+1;"},
+        {"bare LF is text on 2.0", "a\nb", true, "[10,13) bytes 0+3;"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(c.expected, walk(c.text, 10, c.re20)) << c.name;
+}
+
+TEST(LineWalk, MultibyteCharCount)
+{
+    // A lead byte takes the next byte whatever it is; half-width katakana are single bytes.
+    struct { std::string text; int64_t expected; } cases[] = {{"abc", 3}, {"\x82\xa0" "a", 2}, {"\x82", 0}, {"\x82" "a", 1}, {"\xa0\xa0", 2}};
+    for (auto& c : cases)
+        EXPECT_EQ(c.expected, multibyteCharCount(c.text.data(), c.text.size(), cp932Table()))
+            << "text of " << c.text.size() << " bytes starting " << std::hex << (int)(unsigned char)c.text[0];
+}
+
+TEST(LineWalk, PastedPositionCount)
+{
+    struct { const char* name; std::string text; int64_t re20, re10; } cases[] = {
+        {"CR LF is one on 2.0", "a\r\nb", 3, 4},
+        {"lead + trail is one on 2.0", "\x82\xa0" "b", 2, 3},
+        {"lead + non-trail counts each byte", "\x82\x0d\x0a", 2, 3},
+        {"lone CR and lone LF", "\r\n\n\r", 3, 4},
+        {"lead byte at the end", "a\x82", 2, 2},
+        {"empty", "", 0, 0},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(c.re20, pastedPositionCount(c.text.data(), c.text.size(), true, cp932Table())) << c.name << " (2.0)";
+        EXPECT_EQ(c.re10, pastedPositionCount(c.text.data(), c.text.size(), false, cp932Table())) << c.name << " (1.0)";
+    }
+}
+
+TEST(LineWalk, WidenLineBreaksForReinsertion)
+{
+    const std::string text = "> a\rb\r";
+    ASSERT_EQ(2u, countByte(text.data(), text.size(), '\r'));
+    char out[16];
+    const size_t needed = text.size() + 2 + 1;
+    for (size_t size = 0; size <= needed; ++size) {
+        memset(out, '#', sizeof out);
+        const size_t n = widenLineBreaks(text.data(), text.size(), out, size);
+        if (size < needed) {
+            EXPECT_EQ((size_t)-1, n) << "output size " << size;
+        } else {
+            EXPECT_EQ(std::string("> a\r\nb\r\n"), std::string(out, n));
+            EXPECT_EQ('\0', out[n]);
+        }
+        for (size_t i = size; i < sizeof out; ++i)
+            ASSERT_EQ('#', out[i]) << "byte " << i << " written with output size " << size;
+    }
+}
