@@ -1,0 +1,21 @@
+// Rewrite of one piece of the RTF the host streams into the message viewer:
+// quoted lines get their level's colour, the Subject value the header colour,
+// and the colour table gets those six colours appended.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "quote/quote_depth.h"
+
+struct ViewColoring {
+    int quoteColoring, headerColoring, colorByLevel, quoteBold, quoteItalic;
+    uint32_t headerColor;       // 0x00BBGGRR
+    uint32_t levelColors[5];    // quote levels 1 to 5
+};
+
+// buf holds cb bytes, normally a zero-terminated piece. Returns 1 when the piece
+// was rewritten (buf then holds the new zero-terminated piece and *newLength its
+// strlen), 0 when it passes unchanged (buf untouched). *colorTableBase is read
+// for the indexes and updated when a colour table is extended.
+int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+                    int* colorTableBase, size_t* newLength);

@@ -1,0 +1,70 @@
+// Quote matching against hostile marker lists and lines.
+// Input: [flags][ignoreColumn] marker-list NUL line
+//   flags bit 0: ignoreLeadingSpaces
+// The list and line are copied into heap blocks of exactly their size, and the
+// working buffers get exactly the documented sizes, so that any read or write
+// past them is reported.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "quote/quote_depth.h"
+
+static char* copyAsString(const uint8_t* data, size_t size)
+{
+    char* s = static_cast<char*>(malloc(size + 1));
+    memcpy(s, data, size);
+    s[size] = '\0';
+    return s;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    int ignoreLeadingSpaces = data[0] & 1;
+    int ignoreColumn = static_cast<int8_t>(data[1]);
+    data += 2;
+    size -= 2;
+
+    const uint8_t* separator = static_cast<const uint8_t*>(memchr(data, 0, size));
+    size_t listSize = separator ? static_cast<size_t>(separator - data) : size;
+    size_t lineOffset = separator ? listSize + 1 : size;
+    char* list = copyAsString(data, listSize);
+    char* line = copyAsString(data + lineOffset, size - lineOffset);
+    size_t listLength = strlen(list);
+    size_t lineLength = strlen(line);
+    char* listBefore = copyAsString(data, listSize);
+
+    size_t scratchSize = listLength + 1;
+    size_t escapedSize = 4 * listLength + 11;
+    char* scratch = static_cast<char*>(malloc(scratchSize));
+    char* escaped = static_cast<char*>(malloc(escapedSize));
+    QuoteMatcher m{list, ignoreLeadingSpaces, ignoreColumn, scratch, scratchSize, escaped, escapedSize};
+
+    for (bool rtf : {false, true}) {
+        unsigned depth = quoteDepth(m, line, rtf);
+        // Every marker that counts covers at least one byte of the line.
+        if (depth > lineLength)
+            __builtin_trap();
+        size_t length = 0;
+        if (matchMarker(m, line, &length, rtf) && (length == 0 || length > lineLength))
+            __builtin_trap();
+        size_t advance = 0;
+        if (matchMarkerAfterSpaces(m, line, &advance, rtf) && (advance == 0 || advance > lineLength))
+            __builtin_trap();
+        // An empty list holds only the empty marker, which never matches.
+        if (depth > 0 && listLength == 0)
+            __builtin_trap();
+    }
+    if (strcmp(list, listBefore) != 0)
+        __builtin_trap();
+
+    free(scratch);
+    free(escaped);
+    free(listBefore);
+    free(line);
+    free(list);
+    return 0;
+}

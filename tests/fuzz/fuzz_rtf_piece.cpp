@@ -1,0 +1,85 @@
+// The rewrite of one streamed RTF piece against hostile mail content.
+// Input: [cb lo][cb hi][flags][base][list][colours x3] piece bytes
+//   cb = 30 + (cb lo | cb hi << 8) % 8163, so 30 to 8192
+//   flags: bit 0 quote colouring, 1 header colouring, 2 colour by level,
+//          3 bold, 4 italic, 5 ignore leading spaces, 6 wide colour table base
+//   list: low 3 bits pick a marker list, the rest is the ignore column
+// The control's buffer is a heap block of exactly cb bytes, so any access
+// past it is reported. The piece is cut at cb bytes; a piece that fills the
+// block carries no terminator unless its own bytes hold one.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "viewer/rtf_recolor.h"
+
+static const char* const MARKER_LISTS[] = {
+    ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2",
+    ">",
+    "\\",
+    "{,>",
+    ">,\x81",
+    "\x81,>> ,\\'",
+    "",
+    ",,>,,",
+};
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const size_t HEADER = 8;
+    if (size < HEADER)
+        return 0;
+    size_t cb = 30 + (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8) % 8163;
+    uint8_t flags = data[2];
+    int base = static_cast<int8_t>(data[3]);
+    if (flags & 0x40)
+        base *= 16777215;   // near the ends of int, never past them
+    const char* list = MARKER_LISTS[data[4] & 7];
+
+    ViewColoring c{};
+    c.quoteColoring = flags & 1;
+    c.headerColoring = (flags >> 1) & 1;
+    c.colorByLevel = (flags >> 2) & 1;
+    c.quoteBold = (flags >> 3) & 1;
+    c.quoteItalic = (flags >> 4) & 1;
+    c.headerColor = static_cast<uint32_t>(data[5]) * 0x010203u;
+    for (int i = 0; i < 5; ++i)
+        c.levelColors[i] = static_cast<uint32_t>(data[6 + (i & 1)]) << (8 * (i % 4));
+
+    size_t listLength = strlen(list);
+    size_t scratchSize = listLength + 1;
+    size_t escapedSize = 4 * listLength + 11;
+    char* scratch = static_cast<char*>(malloc(scratchSize));
+    char* escaped = static_cast<char*>(malloc(escapedSize));
+    QuoteMatcher m{list, (flags >> 5) & 1, static_cast<int8_t>(data[4]) >> 3,
+                   scratch, scratchSize, escaped, escapedSize};
+
+    const uint8_t* piece = data + HEADER;
+    size_t pieceSize = size - HEADER;
+    char* buf = static_cast<char*>(malloc(cb));
+    char* before = static_cast<char*>(malloc(cb));
+    memset(buf, 'Z', cb);
+    if (pieceSize < cb) {
+        memcpy(buf, piece, pieceSize);
+        buf[pieceSize] = '\0';
+    } else {
+        memcpy(buf, piece, cb);
+    }
+    memcpy(before, buf, cb);
+
+    int baseBefore = base;
+    size_t newLength = 0;
+    if (recolorRtfPiece(buf, cb, c, m, &base, &newLength)) {
+        if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
+            __builtin_trap();
+    } else {
+        if (memcmp(buf, before, cb) != 0 || base != baseBefore)
+            __builtin_trap();
+    }
+
+    free(before);
+    free(buf);
+    free(escaped);
+    free(scratch);
+    return 0;
+}
