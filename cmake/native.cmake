@@ -25,6 +25,7 @@ include(GoogleTest)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native TIMEOUT 60)
 
 # HUESCOPE_NATIVE_ONLY skips the clang and MinGW sub-builds (quick core work).
+set(HUESCOPE_DLL_BUILD_TYPE Release CACHE STRING "build type of the two DLL builds")
 option(HUESCOPE_NATIVE_ONLY "build only the native core and its unit tests" OFF)
 if(NOT HUESCOPE_NATIVE_ONLY)
   include(cmake/fuzz.cmake)

@@ -1,0 +1,22 @@
+# MinGW side: Huescope.dll, the stand-in host Quillpost.exe, and (x86_64) the
+# Wine integration tests.
+set(WIN_FLAGS -Wall -Wextra -fexec-charset=CP932 -finput-charset=UTF-8)
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+set(SYSTEM_LIBS comctl32 comdlg32 imm32 gdi32 user32 kernel32)
+
+add_library(Huescope SHARED ${HUESCOPE_ALL_SOURCES}
+  ${CMAKE_SOURCE_DIR}/src/shell/huescope.rc ${CMAKE_SOURCE_DIR}/src/shell/Huescope.def)
+set_target_properties(Huescope PROPERTIES PREFIX "" OUTPUT_NAME Huescope)
+target_include_directories(Huescope PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(Huescope PRIVATE ${WIN_FLAGS})
+target_compile_definitions(Huescope PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0500)
+# stdcall-fixup lets the .def name the undecorated i686 symbols.
+target_link_options(Huescope PRIVATE ${STATIC_RUNTIME} -Wl,--enable-stdcall-fixup)
+target_link_libraries(Huescope PRIVATE ${SYSTEM_LIBS})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/shell/huescope.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/settings/sheet/pages.rc;${CMAKE_SOURCE_DIR}/src/shell/resource.h")
+
+include(cmake/host.cmake)
+if(HUESCOPE_ARCH STREQUAL "x86_64")
+  include(cmake/wine_tests.cmake)
+endif()

@@ -1,0 +1,95 @@
+// Streaming a message into the viewer as RTF, one line of RTF per piece.
+#include <stdio.h>
+#include <string.h>
+#include <richedit.h>
+#include "host.h"
+
+std::string hostRtfEscape(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x80) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\'%02x", c);
+            out += hex;
+        } else if (c == '\\' || c == '{' || c == '}') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+static std::string headerPiece(const char* label, const std::string& value, bool bold)
+{
+    // Header lines begin with \plain; the label in bold, then control words
+    // ending at the first space, with \cf0 for the default colour.
+    std::string piece = "\\plain\\fs20";
+    piece += bold ? "\\b " : " ";
+    piece += label;
+    // The control words end at the first space; the second one is text.
+    piece += "\\b0\\cf0  ";
+    piece += hostRtfEscape(value);
+    piece += "\r\n\\par ";
+    return piece;
+}
+
+std::vector<std::string> hostRtfPieces(const HostMessage& message)
+{
+    std::vector<std::string> pieces;
+    pieces.push_back("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset128 "
+                     "\\'82\\'6c\\'82\\'72 \\'83\\'53\\'83\\'56\\'83\\'62\\'83\\'4e;}}\r\n");
+    pieces.push_back("{\\colortbl ;\\red0\\green0\\blue0;}\r\n");
+    pieces.push_back("\\viewkind4\\uc1\\pard\r\n");
+    pieces.push_back(headerPiece("From:", message.from, true));
+    pieces.push_back(headerPiece("Subject:", message.subject, true));
+    pieces.push_back(headerPiece("Date:", message.date, true));
+    pieces.push_back("\\plain\\fs20\\cf0\\par\r\n");
+    for (const std::string& line : message.body)
+        pieces.push_back(hostRtfEscape(line) + "\\par\r\n");
+    pieces.push_back("}\r\n");
+    return pieces;
+}
+
+struct StreamCursor {
+    const std::vector<std::string>* pieces;
+    size_t index;
+    size_t offset;
+};
+
+// Writes the next piece, zero-terminated, into the control's buffer. A piece
+// longer than the buffer goes over several calls.
+static DWORD CALLBACK pieceCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pcb)
+{
+    StreamCursor* cursor = reinterpret_cast<StreamCursor*>(cookie);
+    *pcb = 0;
+    if (cb <= 0)
+        return 0;
+    if (cursor->index >= cursor->pieces->size()) {
+        buffer[0] = 0;
+        return 0;
+    }
+    const std::string& piece = (*cursor->pieces)[cursor->index];
+    size_t rest = piece.size() - cursor->offset;
+    size_t n = rest < static_cast<size_t>(cb - 1) ? rest : static_cast<size_t>(cb - 1);
+    memcpy(buffer, piece.data() + cursor->offset, n);
+    buffer[n] = 0;
+    cursor->offset += n;
+    if (cursor->offset >= piece.size()) {
+        cursor->index++;
+        cursor->offset = 0;
+    }
+    *pcb = static_cast<LONG>(n);
+    return 0;
+}
+
+LRESULT hostStreamPieces(HWND control, const std::vector<std::string>& pieces)
+{
+    StreamCursor cursor = {&pieces, 0, 0};
+    EDITSTREAM es = {};
+    es.dwCookie = reinterpret_cast<DWORD_PTR>(&cursor);
+    es.pfnCallback = pieceCallback;
+    return SendMessageA(control, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+}

@@ -1,0 +1,90 @@
+// Quillpost stand-in program: loads Huescope.dll as the mail client would,
+// opens a viewer with a Japanese multi-level reply and a compose window with
+// a reply, and (with --demo OUTDIR) writes screenshots and exits.
+//   Quillpost.exe [--mailbox DIR] [--demo OUTDIR]
+#include <stdio.h>
+#include <string.h>
+#include <richedit.h>
+#include <string>
+#include "host.h"
+
+static std::string outDir;
+static PluginApi plugin;
+
+static void capture(HWND window, const char* name)
+{
+    if (outDir.empty())
+        return;
+    std::string path = outDir + "\\" + name + ".bmp";
+    if (hostCaptureWindow(window, path.c_str()))
+        printf("screenshot %s\n", path.c_str());
+    fflush(stdout);
+}
+
+static HWND openViewer()
+{
+    HWND viewer = hostCreateViewerWindow(RICHEDIT_20A, "Quillpost - メール表示", 0, 0, 760, 520);
+    HMENU bar = hostBuildViewerMenuBar();
+    plugin.viewInitMenu(0, bar, 201);
+    SetMenu(viewer, bar);
+    plugin.viewCreate(viewer);
+    ShowWindow(viewer, SW_SHOW);
+    hostStreamPieces(hostEditControl(viewer), hostRtfPieces(hostSampleMessage()));
+    UpdateWindow(viewer);
+    return viewer;
+}
+
+static HWND openCompose()
+{
+    HWND compose = hostCreateComposeWindow(RICHEDIT_20A, "Quillpost - メール作成", 0, 530, 760, 440);
+    HMENU bar = hostBuildComposeMenuBar();
+    plugin.sendInitMenu(0, bar, 301);
+    SetMenu(compose, bar);
+    plugin.sendCreate(compose);
+    ShowWindow(compose, SW_SHOW);
+    HWND edit = hostEditControl(compose);
+    std::string reply = hostSampleReplyText();
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.c_str()));
+    SetFocus(edit);
+    UpdateWindow(compose);
+    return compose;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    std::string mailbox = ".\\";
+    for (int i = 1; i < __argc; ++i) {
+        if (strcmp(__argv[i], "--mailbox") == 0 && i + 1 < __argc)
+            mailbox = __argv[++i];
+        else if (strcmp(__argv[i], "--demo") == 0 && i + 1 < __argc)
+            outDir = __argv[++i];
+    }
+    if (!mailbox.empty() && mailbox.back() != '\\' && mailbox.back() != '/')
+        mailbox += '\\';
+    hostSetMailbox(mailbox.c_str());
+    if (!hostLoadPlugin("Huescope.dll", &plugin)) {
+        fprintf(stderr, "Huescope.dll did not load\n");
+        return 1;
+    }
+    plugin.startUp(0);
+    HWND viewer = openViewer();
+    HWND compose = openCompose();
+    hostPump(1500);
+    capture(viewer, "viewer");
+    capture(compose, "compose");
+
+    if (outDir.empty()) {
+        MSG msg;
+        while (IsWindow(viewer) || IsWindow(compose)) {
+            if (GetMessageA(&msg, NULL, 0, 0) <= 0)
+                break;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    DestroyWindow(viewer);
+    DestroyWindow(compose);
+    plugin.cleanUp();
+    hostUnloadPlugin(&plugin);
+    return 0;
+}

@@ -1,0 +1,78 @@
+// The plug-in's settings record: every key of Huescope.ini, the host editor and
+// viewer settings read from Mailbox.ini, and what is derived from them.
+// Platform-free: colours are 0x00BBGGRR in a uint32_t.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+const size_t FACE_NAME_SIZE = 33;   // 32 bytes of text and a terminator
+const int FONT_PRESET_COUNT = 2;
+const uint32_t DEFAULT_QUOTE_COLOR = 0x808080;
+const int DEFAULT_TAB_WIDTH = 8;
+const int DEFAULT_RECOLOR_THRESHOLD = 4000;
+// ">,|,＞,｜,》,≫" in Shift_JIS.
+const char DEFAULT_QUOTE_MARKERS[] = ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2";
+const int DEFAULT_QUOTE_LIST_LENGTH = sizeof DEFAULT_QUOTE_MARKERS - 1;   // 15
+// A marker list longer than this is cut: it keeps the working buffers' size
+// arithmetic (length x 4 + 11) far from overflow and the allocations modest.
+const int MAX_QUOTE_LIST_LENGTH = 65535;
+
+struct FontPreset {
+    char title[FACE_NAME_SIZE];
+    char faceName[FACE_NAME_SIZE];
+    int size;            // tenths of a point
+    uint8_t charSet;
+};
+
+struct PluginSettings {
+    // Mailbox.ini [Editor]; followed at run time by the compose hook.
+    uint32_t editorTextColor;
+    uint32_t editorBackColor;
+    char editorFontFace[FACE_NAME_SIZE];
+    int editorFontHeight;       // twips
+    int editorFontEffects;      // bit 0 bold, bit 1 italic
+    // Mailbox.ini [Viewer]
+    char viewerFontFace[FACE_NAME_SIZE];
+    int viewerFontSize;         // tenths of a point
+    uint8_t viewerCharSet;
+    // [View]
+    int viewQuoteColoring;
+    int viewHeaderColoring;
+    uint32_t quoteColors[5];
+    uint32_t headerColor;
+    int quoteBold;
+    int quoteItalic;
+    int colorByLevel;
+    int autoGradient;
+    // [Send]
+    int sendQuoteColoring;
+    int marginColumn;
+    uint32_t marginColor;
+    int showRuler;
+    uint32_t rulerColor;
+    uint32_t sendQuoteColor;
+    int tabKeyToSpaces;
+    int tabCodeToSpaces;
+    int suppressFlicker;
+    int recolorThreshold;
+    int colorOnPaste;
+    // [Common]
+    int ignoreLeadingSpaces;
+    int ignoreColumn;
+    int quoteListLength;        // used while loading only
+    char* quoteMarkers;         // heap
+    int flatToolbar;
+    uint8_t tabWidth;
+    // [Font]
+    int fontPresetCount;        // kept within 0..FONT_PRESET_COUNT
+    FontPreset fontPresets[FONT_PRESET_COUNT];
+    // Derived
+    uint32_t levelColors[5];
+};
+
+extern PluginSettings settings;
+
+// levelColors from quoteColors: a copy, or with autoGradient a gradient in
+// fifths from quoteColors[0] to quoteColors[4].
+void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5]);
+void computeLevelColors();

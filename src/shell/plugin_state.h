@@ -1,0 +1,83 @@
+// The plug-in's one runtime record, and the host's functions bound at load.
+#pragma once
+#include <windows.h>
+#include <richedit.h>
+#include "settings/settings.h"
+
+typedef int(WINAPI* CommandHandler)(HWND window, int param);
+typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
+typedef const char*(WINAPI* GetMailboxFn)(void);
+
+const int HOST_FUNCTION_COUNT = 21;
+
+// The host's exported functions, in binding order. Only RegistCallback and
+// GetMailbox are ever called; the rest must merely exist.
+struct HostApi {
+    RegistCallbackFn registCallback;
+    FARPROC setTimer, killTimer;
+    GetMailboxFn getMailbox;
+    FARPROC getAccount, importFile, moveMail, markMail, deleteMail;
+    FARPROC folderGetCurrentEntry, folderGetSelectEntry;
+    FARPROC sendGetText, sendGetHeader, sendSetText, sendSetHeader;
+    FARPROC viewGetText, viewGetHeader, viewSetText, viewGetPath;
+    FARPROC sjisToJis, jisToSjis;
+};
+
+struct PluginState {
+    HINSTANCE pluginModule;
+    HMODULE hostModule;
+    HostApi host;
+    int isRichEdit20;
+    // Viewer
+    WNDPROC savedViewerProc;
+    EDITSTREAM savedStream;
+    int colorTableBase;
+    HMENU barPopup, ctxPopup;
+    // Compose
+    WNDPROC savedComposeProc;
+    const char* lineSeparator;
+    char* pendingText;
+    char* conversionBuffer;
+    // Quote matching working buffers, sized from the marker list.
+    char* markerScratch;
+    size_t markerScratchSize;
+    char* markerEscaped;
+    size_t markerEscapedSize;
+    // Ruler
+    char* lineBuffer;
+    HFONT rulerFont;
+    int rulerHeight;
+    int editorCharWidth;
+    // Options sheet working colours
+    COLORREF editQuoteColors[5];
+    COLORREF editHeaderColor, editSendQuoteColor, editMarginColor, editRulerColor;
+    COLORREF customColors[16];
+};
+
+extern PluginState state;
+
+const size_t LINE_BUFFER_SIZE = 1027;
+const size_t PATH_BUFFER_SIZE = 260;
+
+// shell
+HWND findRichEdit(HWND window);
+void applyFlatToolbar(HWND window);
+int bindHostApi();
+void releaseHostApi();
+// Installs procedure on control unless it is already there; returns the
+// procedure to pass messages on to (never procedure itself).
+WNDPROC subclassControl(HWND control, WNDPROC procedure, WNDPROC previous);
+
+// settings
+void loadSettings();
+void releaseSettingsBuffers();
+void saveViewSettings();
+void saveSendSettings(const char* marginLineText, const char* recolorCountText);
+void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
+void saveOtherSettings();
+int buildIniPath(const char* fileName, char* path, size_t size);
+
+// quote matching over the current settings
+struct QuoteMatcher;
+QuoteMatcher currentQuoteMatcher();
+unsigned quoteDepth(const char* text, bool escaped);

@@ -1,0 +1,157 @@
+#include "wine_support.h"
+#include <stdio.h>
+#include <vector>
+
+std::string makeMailboxDir()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    static LONG counter = 0;
+    for (;;) {
+        char dir[MAX_PATH];
+        snprintf(dir, sizeof dir, "%shuescope-%lu-%ld\\", temp, GetCurrentProcessId(),
+                 InterlockedIncrement(&counter));
+        if (CreateDirectoryA(dir, NULL))
+            return dir;
+    }
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f != NULL) << path;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+bool fileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void PluginTest::SetUp()
+{
+    mailbox = makeMailboxDir();
+    hostSetMailbox(mailbox.c_str());
+}
+
+void PluginTest::start()
+{
+    ASSERT_TRUE(hostLoadPlugin("Huescope.dll", &plugin)) << "Huescope.dll did not load";
+    EXPECT_EQ(1, plugin.startUp(0));
+}
+
+void PluginTest::TearDown()
+{
+    for (HWND w : windows)
+        if (IsWindow(w))
+            DestroyWindow(w);
+    windows.clear();
+    hostPump(0);
+    if (plugin.module) {
+        plugin.cleanUp();
+        hostUnloadPlugin(&plugin);
+    }
+}
+
+HWND findDialog(const char* caption)
+{
+    return FindWindowA("#32770", caption);
+}
+
+std::string windowText(HWND window)
+{
+    int n = GetWindowTextLengthA(window);
+    std::vector<char> buf(n + 1);
+    GetWindowTextA(window, buf.data(), n + 1);
+    return std::string(buf.data());
+}
+
+ModalWatcher::ModalWatcher(const char* caption, std::function<void(HWND)> act, DWORD timeoutMs)
+    : caption_(caption), act_(act), timeout_(timeoutMs), found_(0)
+{
+    started_ = CreateEventA(NULL, TRUE, FALSE, NULL);
+    thread_ = CreateThread(NULL, 0, run, this, 0, NULL);
+    // The thread must be past its start-up before the caller may take the
+    // loader lock (a modal box shown from inside LoadLibrary).
+    WaitForSingleObject(started_, 5000);
+    CloseHandle(started_);
+}
+
+ModalWatcher::~ModalWatcher()
+{
+    join();
+}
+
+bool ModalWatcher::join()
+{
+    if (thread_) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+    return found_ != 0;
+}
+
+DWORD WINAPI ModalWatcher::run(void* self)
+{
+    ModalWatcher* w = static_cast<ModalWatcher*>(self);
+    SetEvent(w->started_);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < w->timeout_) {
+        HWND dialog = findDialog(w->caption_.c_str());
+        if (dialog && IsWindowVisible(dialog)) {
+            Sleep(100);   // let it finish initialising
+            w->found_ = 1;
+            w->act_(dialog);
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+CharFormatRead readCharFormat(HWND control, LONG from, LONG to)
+{
+    CHARRANGE old;
+    SendMessageA(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&old));
+    CHARRANGE r = {from, to};
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    CHARFORMATA cf = {};
+    cf.cbSize = sizeof cf;
+    SendMessageA(control, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&old));
+    CharFormatRead out = {cf.crTextColor, cf.dwEffects, cf.dwMask, (cf.dwEffects & CFE_AUTOCOLOR) != 0};
+    return out;
+}
+
+std::string controlText(HWND control)
+{
+    LRESULT n = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<char> buf(static_cast<size_t>(n) * 2 + 2);
+    SendMessageA(control, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+    return std::string(buf.data());
+}
+
+LONG findInControl(HWND control, const char* text)
+{
+    FINDTEXTA ft = {};
+    ft.chrg.cpMin = 0;
+    ft.chrg.cpMax = -1;
+    ft.lpstrText = text;
+    return static_cast<LONG>(SendMessageA(control, EM_FINDTEXT, FR_DOWN | FR_MATCHCASE, reinterpret_cast<LPARAM>(&ft)));
+}
