@@ -1,0 +1,38 @@
+// The compose editor's Win32 operations, shared by its files.
+#pragma once
+#include "shell/plugin_state.h"
+
+const UINT_PTR RECOLOR_TIMER_ID = 101313;
+const UINT RECOLOR_DELAY_MS = 100;
+
+// compose hook
+LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+void resetTypingColor(HWND control);
+void suppressRichEditTimers(HWND control, WPARAM timerId);
+
+// tab conversion
+const char* expandTabs(HWND control, const char* text);
+LRESULT typeTabAsSpaces(HWND control);
+
+// colouring
+void colorLines(HWND control, const char* text, LONG start);
+void reinsertSelection(HWND control, LONG cpMin, LONG cpMax);
+int WINAPI recolorCommand(HWND window, int parameter);
+LRESULT colorSetText(HWND control, WPARAM wParam, const char* text);
+void finishDeferredColoring(HWND control);
+LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text);
+LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam);
+
+// ruler and margin line
+void measureEditorFont(HWND control);
+void createRulerFont(HWND control);
+void drawMarginLine(HWND control, HDC dc);
+void drawRuler(HWND control, HDC dc);
+void redrawMarginLine(HWND control);
+void redrawRuler(HWND control);
+void adjustFormatRect(RECT* rect);
+void trackEditorFont(HWND control, const CHARFORMATA* format);
+
+// The system's lead and trail bytes (filled once from the ANSI code page).
+struct DbcsTable;
+const DbcsTable& systemDbcsTable();
