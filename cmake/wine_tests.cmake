@@ -22,6 +22,13 @@ foreach(src ${WINE_TEST_SOURCES})
   target_link_options(${name} PRIVATE ${STATIC_RUNTIME})
   target_link_libraries(${name} PRIVATE wine_support gtest_main)
   add_dependencies(${name} Huescope)
+  # A test that exercises plug-in code below the entry points (the settings
+  # record after loading, say) compiles that code in beside the host.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources linked)
+    list(TRANSFORM linked PREPEND ${CMAKE_SOURCE_DIR}/)
+    target_sources(${name} PRIVATE ${linked})
+  endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${dir}/)
 endforeach()
