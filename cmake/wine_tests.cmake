@@ -9,7 +9,7 @@ file(GLOB WINE_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/
 add_library(wine_support STATIC ${WINE_SUPPORT_SOURCES})
 target_include_directories(wine_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/wine/support ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(wine_support PRIVATE ${WIN_FLAGS})
-target_link_libraries(wine_support PUBLIC quillpost_host gtest)
+target_link_libraries(wine_support PUBLIC quillpost_host gtest version)
 
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 foreach(src ${WINE_TEST_SOURCES})

@@ -190,3 +190,35 @@ TEST_F(Shell, CleanUpTwiceReleasesNothingTwice)
 }
 
 }  // namespace
+
+namespace {
+
+std::string versionString(const std::vector<char>& block, const char* path)
+{
+    void* value = NULL;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), path, &value, &length) || !value)
+        return "";
+    return std::string(static_cast<const char*>(value));
+}
+
+TEST(ShellVersion, ResourceMatchesTheVersionDialog)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA("Huescope.dll", &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA("Huescope.dll", 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = NULL;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(MAKELONG(1, 1), static_cast<LONG>(fixed->dwFileVersionMS)) << "file version 1.1";
+    EXPECT_EQ("1.1", versionString(block, "\\StringFileInfo\\040904B0\\FileVersion"));
+    EXPECT_EQ("Huescope", versionString(block, "\\StringFileInfo\\040904B0\\ProductName"));
+    EXPECT_EQ("Quote and header colouring plug-in for Quillpost",
+              versionString(block, "\\StringFileInfo\\040904B0\\FileDescription"));
+    EXPECT_EQ("Quillpost 用 引用文・ヘッダー色分けプラグイン",
+              versionString(block, "\\StringFileInfo\\041104B0\\FileDescription"));
+}
+
+}  // namespace
