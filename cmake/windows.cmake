@@ -19,4 +19,5 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/shell/huescope.rc PROPERTIES
 include(cmake/host.cmake)
 if(HUESCOPE_ARCH STREQUAL "x86_64")
   include(cmake/wine_tests.cmake)
+  include(cmake/e2e_timing.cmake)
 endif()
