@@ -7,8 +7,13 @@
 std::string hostRtfEscape(const std::string& text)
 {
     std::string out;
+    // Both bytes of a double-byte character are written as \'xx, also a
+    // trail byte below 0x80 (the trail of "｜" is 'b').
+    bool trail = false;
     for (unsigned char c : text) {
-        if (c >= 0x80) {
+        bool escapeTrail = trail;
+        trail = !trail && IsDBCSLeadByteEx(932, c);
+        if (c >= 0x80 || escapeTrail) {
             char hex[8];
             snprintf(hex, sizeof hex, "\\'%02x", c);
             out += hex;

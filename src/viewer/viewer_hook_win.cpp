@@ -1,10 +1,97 @@
-// The viewer's rich edit control hook.
+// The viewer's rich edit control hook: the reading keys and the hand-over of
+// every RTF stream-in to the recolouring callback.
 #include "shell/exports.h"
 #include "shell/plugin_state.h"
+#include "viewer/viewer.h"
 
-// Subclassing and the reading keys come with the viewer colouring change;
-// for now only the toolbar style is applied.
+// The host calls this once per viewer window, but a second call for a control
+// that already carries the hook must not save the hook as its own successor:
+// subclassControl then keeps the procedure saved the first time.
 HUESCOPE_EXPORT void WINAPI ZekViewCreate(HWND window)
 {
+    HWND control = findRichEdit(window);
+    if (control)
+        state.savedViewerProc = subclassControl(control, viewerWindowProc, state.savedViewerProc);
     applyFlatToolbar(window);
+}
+
+static LRESULT passOn(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CallWindowProcA(state.savedViewerProc, control, message, wParam, lParam);
+}
+
+static void scrollOneLine(HWND control, WPARAM direction)
+{
+    SendMessageA(control, WM_VSCROLL, MAKEWPARAM(direction, 0), 0);
+    SendMessageA(control, WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+}
+
+// B pages down the way the host and the control already understand:
+// Shift+Space, sent through the input queue so that it arrives as typed.
+static void pressShiftSpace()
+{
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(VK_SPACE, 0, 0, 0);
+    keybd_event(VK_SPACE, 0, KEYEVENTF_KEYUP, 0);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// Only the virtual key counts, so Shift, Ctrl and auto-repeat act alike.
+static LRESULT onKeyDown(HWND control, WPARAM key, LPARAM lParam)
+{
+    switch (key) {
+    case 'J':
+        scrollOneLine(control, SB_LINEDOWN);
+        return 1;
+    case 'K':
+        scrollOneLine(control, SB_LINEUP);
+        return 1;
+    case 'B':
+        pressShiftSpace();
+        return 1;
+    default:
+        return passOn(control, WM_KEYDOWN, key, lParam);
+    }
+}
+
+// The system still turns the consumed key presses into characters; they must
+// not be typed into the message.
+static LRESULT onChar(HWND control, WPARAM character, LPARAM lParam)
+{
+    WPARAM upper = (character >= 'a' && character <= 'z') ? character - ('a' - 'A') : character;
+    if (upper == 'J' || upper == 'K' || upper == 'B')
+        return 1;
+    return passOn(control, WM_CHAR, character, lParam);
+}
+
+// Every stream-in is taken as RTF for the recolouring callback. A caller that
+// hands over a record still holding our callback (it kept the record from a
+// previous stream-in) must not make the callback its own host callback: the
+// one saved before stays, or there is none and the callback delivers nothing.
+static LRESULT onStreamIn(HWND control, WPARAM format, LPARAM lParam)
+{
+    EDITSTREAM* stream = reinterpret_cast<EDITSTREAM*>(lParam);
+    if ((settings.viewQuoteColoring || settings.viewHeaderColoring) && stream) {
+        EDITSTREAMCALLBACK hostCallback = state.savedStream.pfnCallback;
+        if (stream->pfnCallback != streamCallback)
+            hostCallback = stream->pfnCallback;
+        state.savedStream = *stream;
+        state.savedStream.pfnCallback = hostCallback;
+        stream->pfnCallback = streamCallback;
+    }
+    return passOn(control, EM_STREAMIN, format, lParam);
+}
+
+LRESULT CALLBACK viewerWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+        return onKeyDown(control, wParam, lParam);
+    case WM_CHAR:
+        return onChar(control, wParam, lParam);
+    case EM_STREAMIN:
+        return onStreamIn(control, wParam, lParam);
+    default:
+        return passOn(control, message, wParam, lParam);
+    }
 }
