@@ -50,6 +50,19 @@ static HWND openCompose()
     return compose;
 }
 
+// Chooses the first preset of the font-switch submenu the plug-in appended
+// to the View menu, as a user would.
+static bool chooseFirstFontPreset(HWND viewer)
+{
+    HMENU view = GetSubMenu(GetMenu(viewer), 2);
+    int count = GetMenuItemCount(view);
+    HMENU fonts = count > 0 ? GetSubMenu(view, count - 1) : NULL;
+    if (!fonts || GetMenuItemCount(fonts) < 2)
+        return false;
+    SendMessageA(viewer, WM_COMMAND, MAKEWPARAM(GetMenuItemID(fonts, 1), 0), 0);
+    return true;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::string mailbox = ".\\";
@@ -72,6 +85,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     hostPump(1500);
     capture(viewer, "viewer");
     capture(compose, "compose");
+    if (chooseFirstFontPreset(viewer)) {
+        hostPump(300);
+        capture(viewer, "viewer-font");
+    }
 
     if (outDir.empty()) {
         MSG msg;
