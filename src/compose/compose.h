@@ -7,6 +7,10 @@ const UINT RECOLOR_DELAY_MS = 100;
 
 // compose hook
 LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// Hands a message straight to the control's own procedure, bypassing the hook.
+LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// EM_SETCHARFORMAT on the selection with the colour only.
+void setSelectionColor(HWND control, COLORREF color);
 void resetTypingColor(HWND control);
 void suppressRichEditTimers(HWND control, WPARAM timerId);
 

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-const unsigned DEFAULT_TAB_WIDTH = 8;
+// DEFAULT_TAB_WIDTH, the width a configured 0 falls back to.
+#include "settings/settings.h"
 
 // The tab width actually divided by: a configured 0 falls back to the default.
 unsigned usableTabWidth(unsigned tabWidth);

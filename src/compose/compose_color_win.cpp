@@ -1,0 +1,320 @@
+// Colouring the compose text by quote: each line of text that enters the
+// control through a message (set, replaced, pasted, or re-inserted by the
+// recolour command) is selected and given the quote colour or the editor's
+// text colour. Which positions a line takes is the core's business
+// (line_positions.h); this file sends the messages.
+#include <limits.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+#include "compose/compose.h"
+#include "compose/line_positions.h"
+#include "shell/exports.h"
+
+static const char RECOLOR_CAPTION[] = "再配色(&R)";
+static const int MENU_KIND_COMPOSE_BAR = 301;     // the item goes into its second sub-menu
+static const int MENU_KIND_COMPOSE_POPUP = 302;   // the item goes into the menu itself
+static const UINT CODE_PAGE_UTF16 = 1200;
+
+static char* duplicateText(const char* text, size_t length)
+{
+    char* copy = static_cast<char*>(malloc(length + 1));
+    if (copy) {
+        memcpy(copy, text, length);
+        copy[length] = '\0';
+    }
+    return copy;
+}
+
+static CHARRANGE readSelection(HWND control)
+{
+    CHARRANGE range = {0, 0};
+    SendMessageA(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    return range;
+}
+
+static void selectRange(HWND control, LONG cpMin, LONG cpMax)
+{
+    CHARRANGE range = {cpMin, cpMax};
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+static LONG clampPosition(int64_t position)
+{
+    if (position > LONG_MAX)
+        return LONG_MAX;
+    return position < 0 ? 0 : static_cast<LONG>(position);
+}
+
+static void redrawWithoutErasing(HWND control)
+{
+    InvalidateRgn(control, NULL, FALSE);
+}
+
+// The control's text length in its own positions.
+static int64_t textPositionCount(HWND control)
+{
+    if (state.isRichEdit20) {
+        GETTEXTLENGTHEX how = {GTL_NUMCHARS | GTL_PRECISE, CODE_PAGE_UTF16};
+        return SendMessageA(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0);
+    }
+    return SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+}
+
+void colorLines(HWND control, const char* text, LONG start)
+{
+    SendMessageA(control, EM_HIDESELECTION, 1, 0);
+    SendMessageA(control, WM_SETREDRAW, 0, 0);
+    state.lineSeparator = state.isRichEdit20 ? "\r" : "\n";
+    const size_t length = text ? strlen(text) : 0;
+    char* copy = duplicateText(text ? text : "", length);
+    if (copy) {
+        LineWalk walk;
+        beginLineWalk(&walk, copy, length, start, state.isRichEdit20 != 0, systemDbcsTable());
+        LineSpan line;
+        while (nextLine(&walk, &line)) {
+            const int64_t end = line.cpStart + line.cpLength;
+            if (end > LONG_MAX)
+                break;   // beyond anything a control can hold
+            // A line is judged on its own bytes: it ends where its separator was.
+            copy[line.byteStart + line.byteLength] = '\0';
+            selectRange(control, static_cast<LONG>(line.cpStart), static_cast<LONG>(end));
+            const bool quoted = quoteDepth(copy + line.byteStart, false) > 0;
+            setSelectionColor(control, quoted ? settings.sendQuoteColor : settings.editorTextColor);
+        }
+        free(copy);
+    }
+    SendMessageA(control, WM_SETREDRAW, 1, 0);
+    SendMessageA(control, EM_HIDESELECTION, 0, 0);
+}
+
+// RichEdit 2.0 hands out its line breaks as bare CRs; they go back in as
+// CR LF. Takes text (a heap block of size bytes) and returns the widened
+// block, or NULL when there is nothing to re-insert: an empty selection, one
+// without a line break, or no memory. text is freed in every case.
+static char* widenSelectedText(char* text, size_t size)
+{
+    const size_t length = strnlen(text, size);
+    if (length == 0) {
+        free(text);
+        return NULL;
+    }
+    // The nested EM_REPLACESEL may convert tabs into conversionBuffer again;
+    // what it held before is no one's any more.
+    free(state.conversionBuffer);
+    state.conversionBuffer = NULL;
+    const size_t breaks = countByte(text, length, '\r');
+    if (breaks == 0 || breaks > SIZE_MAX - 1 - length) {
+        free(text);
+        return NULL;
+    }
+    const size_t widenedSize = length + breaks + 1;
+    char* widened = static_cast<char*>(malloc(widenedSize));
+    if (widened && widenLineBreaks(text, length, widened, widenedSize) == static_cast<size_t>(-1)) {
+        free(widened);
+        widened = NULL;
+    }
+    free(text);
+    return widened;
+}
+
+// The buffer is sized from the selection the control actually made (read
+// back, since it may clamp or extend what was asked for) at two bytes a
+// position: EM_GETSELTEXT writes a double-byte character as two bytes even
+// where the control counts it as one position, and it is told no size.
+void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
+{
+    if (cpMin < 0 || cpMax < cpMin)
+        return;
+    selectRange(control, cpMin, cpMax);
+    const CHARRANGE selected = readSelection(control);
+    if (selected.cpMin < 0 || selected.cpMax < selected.cpMin)
+        return;
+    const uint64_t positions = static_cast<uint64_t>(static_cast<int64_t>(selected.cpMax) - selected.cpMin);
+    if (positions > (SIZE_MAX - 1) / 2)
+        return;
+    const size_t size = static_cast<size_t>(positions) * 2 + 1;
+    char* text = static_cast<char*>(malloc(size));
+    if (!text)
+        return;
+    text[0] = '\0';
+    SendMessageA(control, EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(text));
+    text[size - 1] = '\0';
+    if (state.isRichEdit20)
+        text = widenSelectedText(text, size);
+    if (!text)
+        return;
+    // Not undoable: the user's undo history keeps the original insertion.
+    SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+    free(text);
+}
+
+int WINAPI recolorCommand(HWND window, int)
+{
+    HWND control = findRichEdit(window);
+    if (!control)
+        return 0;
+    CHARRANGE remembered = readSelection(control);
+    CHARRANGE range = remembered;
+    if (range.cpMin == range.cpMax) {
+        range.cpMin = 0;
+        range.cpMax = -1;
+    }
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    range = readSelection(control);
+    reinsertSelection(control, range.cpMin, range.cpMax);
+    return static_cast<int>(SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&remembered)));
+}
+
+HUESCOPE_EXPORT void WINAPI ZekSendInitMenu(int, HMENU menu, int kind)
+{
+    HMENU target = NULL;
+    if (kind == MENU_KIND_COMPOSE_BAR)
+        target = GetSubMenu(menu, 1);
+    else if (kind == MENU_KIND_COMPOSE_POPUP)
+        target = menu;
+    // A menu without the expected place gets nothing, and no command is
+    // registered for an item that is never shown.
+    if (!target || !state.host.registCallback)
+        return;
+    const int command = state.host.registCallback(recolorCommand, 0);
+    AppendMenuA(target, MF_SEPARATOR, 0, NULL);
+    AppendMenuA(target, MF_STRING, static_cast<UINT_PTR>(command), RECOLOR_CAPTION);
+}
+
+// A text too long to colour inside WM_SETTEXT is shown first and coloured on
+// the timer's tick from pendingText. Without that copy (no memory) there is
+// nothing to colour it from, so no tick may come: re-inserting a missing
+// text would empty the control, and an older copy would bring back text the
+// host has just replaced.
+LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
+{
+    const char* shown = text ? text : "";
+    const size_t length = strlen(shown);
+    free(state.pendingText);
+    state.pendingText = duplicateText(shown, length);
+    LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
+    const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
+    if (length >= threshold) {   // length + 1 > threshold, without the overflow
+        if (state.pendingText)
+            SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
+        else
+            KillTimer(control, RECOLOR_TIMER_ID);
+        return result;
+    }
+    colorLines(control, shown, 0);
+    SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+    selectRange(control, 0, 0);
+    redrawWithoutErasing(control);
+    return result;
+}
+
+void finishDeferredColoring(HWND control)
+{
+    KillTimer(control, RECOLOR_TIMER_ID);
+    if (!state.pendingText)
+        return;
+    SendMessageA(control, EM_SETSEL, 0, -1);
+    // Through the hook, so that colorReplaceSel colours it; its tabs were
+    // converted when it was set.
+    SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(state.pendingText));
+    SendMessageA(control, EM_SETSEL, 0, 0);
+}
+
+LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text)
+{
+    const CHARRANGE replaced = readSelection(control);
+    LRESULT result = passToControl(control, EM_REPLACESEL, wParam, reinterpret_cast<LPARAM>(text));
+    if (state.isRichEdit20) {
+        passToControl(control, EM_HIDESELECTION, 1, 0);
+        // On RichEdit 2.0 text inserted at the caret keeps the colour the
+        // control gave it; only a replaced selection is coloured.
+        if (replaced.cpMin == replaced.cpMax) {
+            passToControl(control, EM_HIDESELECTION, 0, 0);
+            return result;
+        }
+    }
+    colorLines(control, text, replaced.cpMin);
+    // The caret goes where the replaced range ended: after a re-insertion of
+    // the same text, that is the end of the new text.
+    CHARRANGE caret = {replaced.cpMax, replaced.cpMax};
+    if (state.isRichEdit20) {
+        passToControl(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+        passToControl(control, EM_HIDESELECTION, 0, 0);
+    } else {
+        SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    }
+    redrawWithoutErasing(control);
+    return result;
+}
+
+// The clipboard's text, copied out of its block. The data need not end in a
+// zero within the block, so nothing past GlobalSize is ever read.
+static char* copyClipboardText(HANDLE data)
+{
+    const SIZE_T size = GlobalSize(data);
+    const char* locked = static_cast<const char*>(GlobalLock(data));
+    if (!locked)
+        return NULL;
+    char* copy = duplicateText(locked, strnlen(locked, size));
+    GlobalUnlock(data);
+    return copy;
+}
+
+static char* takeClipboardText(HWND control)
+{
+    if (!OpenClipboard(control))
+        return NULL;
+    char* text = NULL;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    if (data)
+        text = copyClipboardText(data);
+    CloseClipboard();
+    return text;
+}
+
+// The pasted text is coloured where the control put it, then re-inserted so
+// that it passes the tab conversion and colouring of EM_REPLACESEL; the
+// range is counted from the clipboard's text as the control received it, so
+// that no character after the paste is ever re-inserted, and it grows by
+// whatever the tab conversion added on the way back in.
+static void colorPastedText(HWND control, const char* pasted, LONG start)
+{
+    const int64_t count = pastedPositionCount(pasted, strlen(pasted), state.isRichEdit20 != 0, systemDbcsTable());
+    if (count <= 0)
+        return;   // nothing was pasted: cutting and pasting again would paste twice
+    const int64_t before = textPositionCount(control);
+    colorLines(control, pasted, start);
+    const LONG end = clampPosition(static_cast<int64_t>(start) + count);
+    reinsertSelection(control, start, end);
+    const int64_t growth = textPositionCount(control) - before;
+    redrawWithoutErasing(control);
+    CHARRANGE range = {start, clampPosition(static_cast<int64_t>(end) + (growth > 0 ? growth : 0))};
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    // The coloured range then goes through the control's own cut and paste
+    // (RichEdit 1.0: clear and undo). On RichEdit 2.0 this leaves the pasted
+    // range on the clipboard in place of what the user had copied.
+    if (state.isRichEdit20) {
+        SendMessageA(control, WM_CUT, 0, 0);
+        SendMessageA(control, WM_PASTE, 0, 0);
+    } else {
+        SendMessageA(control, WM_CLEAR, 0, 0);
+        SendMessageA(control, EM_UNDO, 0, 0);
+    }
+    range.cpMin = range.cpMax;
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam)
+{
+    // Plain pasted text takes the typing colour: make that the text colour.
+    resetTypingColor(control);
+    const CHARRANGE target = readSelection(control);
+    LRESULT result = passToControl(control, EM_PASTESPECIAL, wParam, lParam);
+    char* pasted = takeClipboardText(control);
+    if (pasted) {
+        colorPastedText(control, pasted, target.cpMin);
+        free(pasted);
+    }
+    return result;
+}
