@@ -288,6 +288,63 @@ TEST_F(ComposeColor, PastedLinesAreColouredAndTheCaretEndsAfterThem)
         << "as the control cut it, rich text and all, in place of the plain text copied";
 }
 
+// Pastes of several shapes, read back whole: text, line colours, caret.
+struct PasteCase {
+    const char* name;
+    const char* existing;
+    LONG caret;
+    const char* clipboard;
+    const char* expectedText;   // line breaks as "|"
+    const char* colors;
+    LONG caretAfter;
+};
+class Paste : public ComposeColor, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(Paste, ColoursWhatWasPastedAndLeavesTheCaretAfterIt)
+{
+    const PasteCase& c = GetParam();
+    configure("Change=1\r\nTabCode2Space=1\r\n");
+    openCompose(RICHEDIT_20A);
+    streamPlainText(control, c.existing);
+    ASSERT_TRUE(putClipboardBytes(frame, std::string(c.clipboard) + '\0'));
+    setSelection(control, c.caret, c.caret);
+    SendMessageA(control, EM_PASTESPECIAL, CF_TEXT, 0);
+    EXPECT_EQ(c.expectedText, withBreaksShown(controlText(control))) << c.name;
+    expectLineColors(control, c.colors, c.name);
+    expectCaret(control, c.caretAfter, c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ComposeColor, Paste,
+    ::testing::Values(
+        PasteCase{"one line onto an empty line", "top\r\n\r\nend", 4, "> single quote", "top|> single quote|end", "-Q-",
+                  4 + 14},
+        PasteCase{"Japanese, a character one position", "top\r\n\r\nend", 4, "> 引用です\r\n本文\r\n",
+                  "top|> 引用です|本文||end", "-QT-", 4 + 7 + 3},
+        PasteCase{"a tab widened on the way back in", "top\r\nend", 4, "> a\tb\r\nplain\r\n",
+                  "top|> a     b|plain|end", "-QT-", 4 + 10 + 6},
+        PasteCase{"into the middle of a line", "abc\r\nend", 2, "\r\n> q\r\n", "ab|> q|c|end", "-Q--", 2 + 1 + 4}),
+    [](const ::testing::TestParamInfo<PasteCase>& info) { return caseName(info.param.name); });
+
+TEST_F(ComposeColor, PasteWithoutClipboardTextColoursNothingFurther)
+{
+    configure("Change=1\r\n");
+    openCompose(RICHEDIT_20A);
+    streamPlainText(control, "first line\r\n> second");
+    ASSERT_TRUE(OpenClipboard(frame));
+    EmptyClipboard();
+    CloseClipboard();
+    setSelection(control, 3, 3);
+    recorder().messages.clear();
+    SendMessageA(control, EM_PASTESPECIAL, CF_TEXT, 0);
+    EXPECT_EQ(1u, recorder().count(EM_PASTESPECIAL)) << "the paste is passed on";
+    EXPECT_EQ(1u, recorder().count(EM_SETCHARFORMAT)) << "only the typing colour is reset";
+    EXPECT_EQ(0u, recorder().count(EM_REPLACESEL));
+    EXPECT_EQ(0u, recorder().count(WM_CUT) + recorder().count(WM_PASTE) + recorder().count(WM_CLEAR));
+    EXPECT_EQ("first line|> second", withBreaksShown(controlText(control)));
+    expectCaret(control, 3, "nothing pasted");
+}
+
 struct UntouchedPasteCase { const char* name; const char* send; };
 class UntouchedPaste : public ComposeColor, public ::testing::WithParamInterface<UntouchedPasteCase> {};
 

@@ -428,6 +428,27 @@ TEST_P(TabCode, ArrivesExpandedOnlyWhenSwitchedOn)
         << "what the control shows; line starts at " << second.start;
 }
 
+// Text without tabs is handed on as it came, the very same string; a null
+// text (WM_SETTEXT clearing the control) goes on as null.
+TEST_P(TabCode, TextWithoutTabsIsHandedOnUncopied)
+{
+    configure(GetParam().send);
+    openCompose(RICHEDIT_20A);
+    static const char text[] = "no tabs here\r\n> quoted";
+    recorder().messages.clear();
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(control, WM_SETTEXT, 0, 0);
+    std::vector<RecordedMessage> set = recorder().of(WM_SETTEXT);
+    std::vector<RecordedMessage> replaced = recorder().of(EM_REPLACESEL);
+    ASSERT_EQ(2u, set.size());
+    ASSERT_EQ(1u, replaced.size());
+    EXPECT_EQ(reinterpret_cast<LPARAM>(text), set[0].lParam);
+    EXPECT_EQ(reinterpret_cast<LPARAM>(text), replaced[0].lParam);
+    EXPECT_EQ(0, set[1].lParam);
+    EXPECT_EQ("", controlText(control)) << "a null text empties the control";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ComposeHook, TabCode,
     ::testing::Values(TabCodeCase{"on, colouring on", "TabCode2Space=1\r\nChange=1\r\n", true},
