@@ -144,7 +144,7 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
         text = widenSelectedText(text, size);
     if (!text)
         return;
-    // Not undoable: the user's undo history keeps the original insertion.
+    // wParam 0: the re-insertion is no step of the control's undo history.
     SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
     free(text);
 }

@@ -173,29 +173,27 @@ class EnterKey : public ComposeTest, public ::testing::WithParamInterface<const 
 
 TEST_P(EnterKey, TypingAfterEnterOnAQuotedLineTakesTheTextColour)
 {
-    {
-        configure(GetParam());
-        openCompose(RICHEDIT_20A);
-        SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("> quoted"));
-        // Quote-colour the line whatever the colouring setting says.
-        setSelection(control, 0, -1);
-        CHARFORMATA quote = colorFormat(CFM_COLOR, TEST_QUOTE_COLOR);
-        SendMessageA(control, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&quote));
-        setSelection(control, 8, 8);
+    configure(GetParam());
+    openCompose(RICHEDIT_20A);
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("> quoted"));
+    // Quote-colour the line whatever the colouring setting says.
+    setSelection(control, 0, -1);
+    CHARFORMATA quote = colorFormat(CFM_COLOR, TEST_QUOTE_COLOR);
+    SendMessageA(control, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&quote));
+    setSelection(control, 8, 8);
 
-        typeText(control, "a");
-        CharFormatRead sameLine = readCharFormat(control, 8, 9);
-        EXPECT_EQ(TEST_QUOTE_COLOR, sameLine.color) << "typing on the quoted line continues its colour, got "
-                                                    << colorName(sameLine.color);
-        pressEnter(control);
-        typeText(control, "b");
-        ASSERT_EQ(2, lineCount(control)) << "Enter broke the line: " << controlText(control);
-        LineRange second = lineRange(control, 1);
-        ASSERT_EQ(1, second.length);
-        CharFormatRead typed = readCharFormat(control, second.start, second.start + 1);
-        EXPECT_EQ(TEST_TEXT_COLOR, typed.color) << "expected text colour after Enter, got " << colorName(typed.color);
-        EXPECT_FALSE(typed.autoColor);
-    }
+    typeText(control, "a");
+    CharFormatRead sameLine = readCharFormat(control, 8, 9);
+    EXPECT_EQ(TEST_QUOTE_COLOR, sameLine.color) << "typing on the quoted line continues its colour, got "
+                                                << colorName(sameLine.color);
+    pressEnter(control);
+    typeText(control, "b");
+    ASSERT_EQ(2, lineCount(control)) << "Enter broke the line: " << controlText(control);
+    LineRange second = lineRange(control, 1);
+    ASSERT_EQ(1, second.length);
+    CharFormatRead typed = readCharFormat(control, second.start, second.start + 1);
+    EXPECT_EQ(TEST_TEXT_COLOR, typed.color) << "expected text colour after Enter, got " << colorName(typed.color);
+    EXPECT_FALSE(typed.autoColor);
 }
 
 INSTANTIATE_TEST_SUITE_P(ComposeHook, EnterKey, ::testing::Values("Change=1\r\n", "Change=0\r\n"),
