@@ -23,6 +23,7 @@ target_compile_options(unit_tests PRIVATE -Wall ${SANITIZE})
 target_link_libraries(unit_tests PRIVATE huescope_core GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native TIMEOUT 60)
+include(cmake/bench.cmake)
 
 # HUESCOPE_NATIVE_ONLY skips the clang and MinGW sub-builds (quick core work).
 set(HUESCOPE_DLL_BUILD_TYPE Release CACHE STRING "build type of the two DLL builds")
