@@ -43,9 +43,19 @@ static HWND openCompose()
     plugin.sendCreate(compose);
     ShowWindow(compose, SW_SHOW);
     HWND edit = hostEditControl(compose);
+    // Quillpost sets the compose control's formatting rectangle when it lays
+    // the window out; the plug-in moves it down below its ruler.
+    RECT format;
+    GetClientRect(edit, &format);
+    InflateRect(&format, -2, 0);
+    SendMessageA(edit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&format));
     std::string reply = hostSampleReplyText();
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.c_str()));
     SetFocus(edit);
+    // The caret in the reply's own text, so the ruler's marker shows its column.
+    LONG line = static_cast<LONG>(SendMessageA(edit, EM_LINEINDEX, 6, 0));
+    CHARRANGE caret = {line + 10, line + 10};
+    SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&caret));
     UpdateWindow(compose);
     return compose;
 }
