@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 #include <richedit.h>
+#include <commctrl.h>
+#include <prsht.h>
 #include <string>
 #include "host.h"
 
@@ -73,6 +75,40 @@ static bool chooseFirstFontPreset(HWND viewer)
     return true;
 }
 
+// Photographs each page of the options sheet from a second thread while the
+// sheet runs modally on this one, then cancels it (nothing is written).
+static DWORD WINAPI photographOptionsPages(void*)
+{
+    HWND sheet = NULL;
+    for (int i = 0; i < 250 && !sheet; ++i) {
+        Sleep(20);
+        sheet = FindWindowA("#32770", "Huescopeのオプション");
+    }
+    if (!sheet)
+        return 0;
+    Sleep(300);
+    static const char* const names[] = {"options-view", "options-send", "options-common", "options-other"};
+    for (int page = 0; page < 4; ++page) {
+        SendMessageA(sheet, PSM_SETCURSEL, page, 0);
+        Sleep(300);
+        RedrawWindow(sheet, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(200);
+        capture(sheet, names[page]);
+    }
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    return 0;
+}
+
+static void photographOptions(HWND owner)
+{
+    if (outDir.empty())
+        return;
+    HANDLE thread = CreateThread(NULL, 0, photographOptionsPages, NULL, 0, NULL);
+    plugin.setup(owner);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::string mailbox = ".\\";
@@ -99,6 +135,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         hostPump(300);
         capture(viewer, "viewer-font");
     }
+    photographOptions(viewer);
 
     if (outDir.empty()) {
         MSG msg;
