@@ -263,15 +263,28 @@ const Pieces& pieces()
 // ---------------------------------------------------------------------------
 // The settings the plug-in ships with
 
+// The marker forms are prepared once, as the plug-in does when the list is
+// applied; the matcher is a copy, so a holder must outlive the matchers it
+// hands out and must not be copied itself.
 struct Matcher {
     std::string list = DEFAULT_QUOTE_MARKERS;
     std::vector<char> scratch = std::vector<char>(list.size() + 1);
     std::vector<char> escaped = std::vector<char>(4 * list.size() + 11);
+    QuoteMarkerForms forms{};
+    Matcher() = default;
+    Matcher(const Matcher&) = delete;
+    Matcher& operator=(const Matcher&) = delete;
     QuoteMatcher get()
     {
         // IgnoreSpace defaults to on, IgnoreColumn to no limit.
-        return QuoteMatcher{list.c_str(), 1, 0, scratch.data(), scratch.size(), escaped.data(),
-                            escaped.size()};
+        QuoteMatcher m{list.c_str(), 1, 0, scratch.data(), scratch.size(), escaped.data(),
+                       escaped.size(), nullptr};
+        if (!forms.list && !prepareQuoteMarkers(m, &forms)) {
+            fprintf(stderr, "huescope_bench: the default marker list cannot be prepared\n");
+            exit(2);
+        }
+        m.forms = &forms;
+        return m;
     }
 };
 

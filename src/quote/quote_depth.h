@@ -3,14 +3,54 @@
 // RTF each marker is compared in the form the host's RTF spells its bytes.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+
+const size_t QUOTE_FORM_HEADS = 8;
+
+// The compared forms of one marker list of one kind (plain text or RTF): all
+// of them back to back in a working buffer, each ended by a NUL. Empty
+// entries, and in RTF the entries that cannot be spelled there, are left out,
+// so every form is non-empty. The order is the list's.
+// The first QUOTE_FORM_HEADS forms also have their first four bytes here (the
+// first in the low byte, zero past a shorter form's end, and a mask of the
+// bytes that count), so that a line's first four bytes are held against all
+// of them at once: (line & mask) == head. An unused slot never matches.
+struct QuoteFormSet {
+    const char* forms;
+    size_t size;                // bytes used, the NULs included
+    uint32_t firstBytes[8];     // bit b: some form begins with byte b
+    uint32_t heads[QUOTE_FORM_HEADS];
+    uint32_t masks[QUOTE_FORM_HEADS];
+    size_t lengths[QUOTE_FORM_HEADS];
+    size_t offsets[QUOTE_FORM_HEADS];
+    size_t headCount;
+    size_t rest;                // offset of the first form without a head
+};
+
+// Both kinds, built once by prepareQuoteMarkers into the matcher's working
+// buffers: the plain forms in scratch, the RTF forms in escaped.
+struct QuoteMarkerForms {
+    const char* list;          // the list they were built from; null = nothing built
+    QuoteFormSet plain;
+    QuoteFormSet escaped;
+};
 
 struct QuoteMatcher {
     const char* markers;       // comma-separated list, NUL-terminated; null = empty list
     int ignoreLeadingSpaces;   // non-zero: spaces before the first marker are skipped
     int ignoreColumn;          // compared unsigned: 0 or negative = no limit
-    char* scratch;  size_t scratchSize;   // working copy of the list, >= strlen(markers)+1
-    char* escaped;  size_t escapedSize;   // compared form, >= 4*strlen(markers)+11
+    char* scratch;  size_t scratchSize;   // working buffer, >= strlen(markers)+1
+    char* escaped;  size_t escapedSize;   // working buffer, >= 4*strlen(markers)+11
+    // Forms prepared from markers into these buffers when the list was applied.
+    // Null (or forms of another list or other buffers): they are built again
+    // on every call.
+    const QuoteMarkerForms* forms;
 };
+
+// Builds the compared forms of m.markers into m's working buffers. Returns 0,
+// leaving forms->list null, when there is no list or a buffer is missing or
+// smaller than its stated minimum; such a matcher matches nothing.
+int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms);
 
 // Tries the markers in list order as a prefix of text; on the first match stores
 // the number of text bytes it covered in *length and returns 1. Otherwise 0 and

@@ -2,6 +2,9 @@
 #include "quote/quote_depth.h"
 #include "shell/plugin_state.h"
 
+// The prepared forms go along whenever there are any; the matcher itself
+// checks that they were built from this list into these buffers, and builds
+// them afresh per call otherwise.
 QuoteMatcher currentQuoteMatcher()
 {
     QuoteMatcher m;
@@ -12,7 +15,13 @@ QuoteMatcher currentQuoteMatcher()
     m.scratchSize = state.markerScratchSize;
     m.escaped = state.markerEscaped;
     m.escapedSize = state.markerEscapedSize;
+    m.forms = &state.markerForms;
     return m;
+}
+
+void prepareCurrentQuoteMarkers()
+{
+    prepareQuoteMarkers(currentQuoteMatcher(), &state.markerForms);
 }
 
 unsigned quoteDepth(const char* text, bool escaped)

@@ -60,6 +60,7 @@ static void freeMarkerBuffers()
     state.markerEscaped = NULL;
     state.markerScratchSize = 0;
     state.markerEscapedSize = 0;
+    state.markerForms = QuoteMarkerForms();
 }
 
 static int clampListLength(int length)
@@ -71,6 +72,8 @@ static int clampListLength(int length)
 
 // The marker list and its two working buffers, for a list of length bytes.
 // If any of them cannot be had, none is kept: a null list matches nothing.
+// The forms built for the old list go with its buffers; the caller builds
+// the new ones once the list's text is in place.
 static int allocateMarkerBuffers(int length)
 {
     freeMarkerBuffers();
@@ -152,8 +155,10 @@ static void readCommonSettings(const char* path)
         length = DEFAULT_QUOTE_LIST_LENGTH;
     settings.quoteListLength = length;
     // A stored list longer than the stated length is cut to it.
-    if (allocateMarkerBuffers(length))
+    if (allocateMarkerBuffers(length)) {
         readText(path, "Common", "QuaoteStr", DEFAULT_QUOTE_MARKERS, settings.quoteMarkers, length + 1);
+        prepareCurrentQuoteMarkers();
+    }
     settings.flatToolbar = readBool(path, "Common", "FlatToolBar", 0);
     settings.tabWidth = static_cast<uint8_t>(readInt(path, "Common", "Tab", DEFAULT_TAB_WIDTH));
     // Tab stops divide by the width: a stored 0 (or a multiple of 256) falls back.
@@ -255,10 +260,13 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText)
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)
 {
     int length = clampListLength(markerLength);
-    if (allocateMarkerBuffers(length) && markerText) {
-        size_t copied = strnlen(markerText, static_cast<size_t>(length));
-        memcpy(settings.quoteMarkers, markerText, copied);
-        settings.quoteMarkers[copied] = '\0';
+    if (allocateMarkerBuffers(length)) {
+        if (markerText) {
+            size_t copied = strnlen(markerText, static_cast<size_t>(length));
+            memcpy(settings.quoteMarkers, markerText, copied);
+            settings.quoteMarkers[copied] = '\0';
+        }
+        prepareCurrentQuoteMarkers();
     }
     char path[PATH_BUFFER_SIZE];
     buildIniPath(HUESCOPE_INI, path, sizeof path);

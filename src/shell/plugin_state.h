@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <richedit.h>
 #include "settings/settings.h"
+#include "quote/quote_depth.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
@@ -43,6 +44,9 @@ struct PluginState {
     size_t markerScratchSize;
     char* markerEscaped;
     size_t markerEscapedSize;
+    // The list's compared forms, built into those buffers whenever a list is
+    // applied (prepareCurrentQuoteMarkers).
+    QuoteMarkerForms markerForms;
     // Ruler
     char* lineBuffer;
     HFONT rulerFont;
@@ -78,6 +82,8 @@ void saveOtherSettings();
 int buildIniPath(const char* fileName, char* path, size_t size);
 
 // quote matching over the current settings
-struct QuoteMatcher;
 QuoteMatcher currentQuoteMatcher();
 unsigned quoteDepth(const char* text, bool escaped);
+// Builds the compared forms of settings.quoteMarkers into the working buffers;
+// called whenever the list or its buffers change.
+void prepareCurrentQuoteMarkers();

@@ -1,9 +1,22 @@
 #include "viewer/rtf_recolor.h"
 
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+// The vector paths need SSE2, which every x86_64 build has; the i686 build
+// takes the byte-by-byte ones, and so does a build with
+// HUESCOPE_SCALAR_SEARCH defined (the unit tests compile one, so that those
+// paths are checked too).
+#if defined(__SSE2__) && !defined(HUESCOPE_SCALAR_SEARCH)
+#define HUESCOPE_VECTOR_SEARCH 1
+#include <emmintrin.h>
+#endif
+
+// Every rewrite is done in place, in the control's buffer: the length of the
+// result is worked out first, and only when it fits are the host's bytes
+// moved (back to front, since the result only grows where it differs) and the
+// new ones written. No allocation per piece, and a piece that does not fit is
+// left exactly as it was.
 
 namespace {
 
@@ -14,105 +27,412 @@ const unsigned DEEPEST_COLOURED_LEVEL = 5;
 const char SUBJECT_LABEL[] = "\\b Subject:";
 const char COLOR_TABLE_OPENING[] = "{\\colortbl";
 const char DEFAULT_COLOR_WORD[] = "\\cf0";
+const char PARAGRAPH_MARK[] = "\\par";
+const char LINE_BREAK[] = "\r\n";
+const char SUBJECT_LINE_END[] = " \r\n\\par ";
+const char HEADER_OPENING[] = "\\plain";
 
-// A bounded string under construction. Once something does not fit, the
-// builder stops taking text and the whole rewrite is abandoned, so the control
-// never gets a truncated piece.
-struct TextBuilder {
-    char* data;
-    size_t capacity;   // including the terminator
-    size_t length;
-    bool overflow;
-};
+const size_t SUBJECT_LABEL_LENGTH = sizeof SUBJECT_LABEL - 1;
+const size_t DEFAULT_COLOR_WORD_LENGTH = sizeof DEFAULT_COLOR_WORD - 1;
+const size_t SUBJECT_LINE_END_LENGTH = sizeof SUBJECT_LINE_END - 1;
+const size_t HEADER_OPENING_LENGTH = sizeof HEADER_OPENING - 1;
 
-TextBuilder startBuilder(char* data, size_t capacity)
+
+// ---------------------------------------------------------------------------
+// Searching a piece. Escaped Japanese text has a backslash every four bytes,
+// so the searches look for the first two bytes of what they want together:
+// sixteen positions at a time with SSE2, otherwise one at a time.
+
+#ifdef HUESCOPE_VECTOR_SEARCH
+// Bit i: block[i] == a and block[i + 1] == b, for i from 0 to 15.
+unsigned pairBits(const char* block, __m128i a, __m128i b)
 {
-    data[0] = '\0';
-    return TextBuilder{data, capacity, 0, false};
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, a), _mm_cmpeq_epi8(next, b))));
 }
+#endif
 
-void appendBytes(TextBuilder& b, const char* text, size_t count)
+// First p in [begin, end) with p[0] == a and p[1] == b, both inside the
+// range, or null.
+const char* findPair(const char* begin, const char* end, char a, char b)
 {
-    if (b.overflow)
-        return;
-    if (count >= b.capacity - b.length) {
-        b.overflow = true;
-        return;
+    const char* p = begin;
+#ifdef HUESCOPE_VECTOR_SEARCH
+    if (end - begin >= 17) {
+        const __m128i first = _mm_set1_epi8(a);
+        const __m128i second = _mm_set1_epi8(b);
+        // The last block ends at the range's end and may overlap the one
+        // before it: a hit there before p was already seen, and missed.
+        const char* last = end - 17;
+        for (;;) {
+            const char* block = p <= last ? p : last;
+            unsigned hits = pairBits(block, first, second);
+            if (block != p)
+                hits &= ~0u << (p - block);
+            if (hits)
+                return block + __builtin_ctz(hits);
+            if (block == last)
+                return nullptr;
+            p += 16;
+        }
     }
-    memcpy(b.data + b.length, text, count);
-    b.length += count;
-    b.data[b.length] = '\0';
-}
-
-void appendText(TextBuilder& b, const char* text)
-{
-    appendBytes(b, text, strlen(text));
-}
-
-void appendNumber(TextBuilder& b, long long value)
-{
-    char digits[24];
-    int count = snprintf(digits, sizeof digits, "%lld", value);
-    if (count > 0)
-        appendBytes(b, digits, static_cast<size_t>(count));
-}
-
-// RTF colour-table entry: red, green and blue as unsigned decimals; the unused
-// top byte of the COLORREF is ignored.
-void appendColorEntry(TextBuilder& b, uint32_t color)
-{
-    char entry[48];
-    int count = snprintf(entry, sizeof entry, "\\red%u\\green%u\\blue%u;",
-                         static_cast<unsigned>(color & 0xFF),
-                         static_cast<unsigned>((color >> 8) & 0xFF),
-                         static_cast<unsigned>((color >> 16) & 0xFF));
-    if (count > 0)
-        appendBytes(b, entry, static_cast<size_t>(count));
-}
-
-// Hands the finished text to the control's buffer, or reports that it cannot.
-int deliverIfComplete(const TextBuilder& b, char* buf, size_t cb, size_t* newLength)
-{
-    if (b.overflow || b.length >= cb)
-        return 0;
-    memcpy(buf, b.data, b.length + 1);
-    *newLength = b.length;
-    return 1;
-}
-
-// First occurrence of needle in [begin, end), or null. Never looks at end or
-// beyond, so it can search part of a piece.
-const char* findWithin(const char* begin, const char* end, const char* needle)
-{
-    size_t needleLength = strlen(needle);
-    for (const char* p = begin; static_cast<size_t>(end - p) >= needleLength; ++p) {
-        if (memcmp(p, needle, needleLength) == 0)
+#endif
+    for (; end - p >= 2; ++p) {
+        if (p[0] == a && p[1] == b)
             return p;
     }
     return nullptr;
 }
 
-// Copies [begin, end), turning every "\cf0" into a selection of colour index
-// and, for quoted lines, setting bold and italic again: the host's resets to
-// the default colour would otherwise end the quote colouring in mid-line. The
-// index is written as a decimal number, so a large colour table still yields a
-// valid control word.
-void appendWithColorResets(TextBuilder& b, const char* begin, const char* end, long long index,
-                           bool bold, bool italic)
+// Last p in [begin, end) with p[0] == a and p[1] == b, both inside the range,
+// or null.
+const char* findLastPair(const char* begin, const char* end, char a, char b)
+{
+#ifdef HUESCOPE_VECTOR_SEARCH
+    if (end - begin >= 17) {
+        const __m128i first = _mm_set1_epi8(a);
+        const __m128i second = _mm_set1_epi8(b);
+        // Blocks from the back; the first one starts at begin and may overlap
+        // the one after it, whose positions are masked off.
+        const char* limit = end - 17;   // start of the next block to look at
+        for (;;) {
+            const char* block = limit >= begin ? limit : begin;
+            unsigned hits = pairBits(block, first, second);
+            if (block != limit)
+                hits &= (1u << (16 - (block - limit))) - 1;
+            if (hits)
+                return block + (31 - __builtin_clz(hits));
+            if (block == begin)
+                return nullptr;
+            limit -= 16;
+        }
+    }
+#endif
+    for (ptrdiff_t i = (end - begin) - 2; i >= 0; --i) {
+        if (begin[i] == a && begin[i + 1] == b)
+            return begin + i;
+    }
+    return nullptr;
+}
+
+// First byte c in [begin, end), or null; the byte looked for is usually a
+// few bytes away.
+const char* findByte(const char* begin, const char* end, char c)
 {
     const char* p = begin;
-    while (const char* reset = findWithin(p, end, DEFAULT_COLOR_WORD)) {
-        appendBytes(b, p, static_cast<size_t>(reset - p));
-        appendText(b, "\\cf");
-        appendNumber(b, index);
-        if (bold)
-            appendText(b, "\\b");
-        if (italic)
-            appendText(b, "\\i");
-        p = reset + strlen(DEFAULT_COLOR_WORD);
+    for (const char* near = end - begin > 16 ? begin + 16 : end; p < near; ++p) {
+        if (*p == c)
+            return p;
     }
-    appendBytes(b, p, static_cast<size_t>(end - p));
+    return static_cast<const char*>(memchr(p, c, static_cast<size_t>(end - p)));
 }
+
+// First occurrence of needle (a constant of at least two bytes) wholly
+// inside [begin, end), or null. Never looks at end or beyond, so it can
+// search part of a piece.
+template <size_t SIZE>
+const char* findText(const char* begin, const char* end, const char (&needle)[SIZE])
+{
+    const size_t length = SIZE - 1;
+    for (const char* p = begin; (p = findPair(p, end, needle[0], needle[1])) != nullptr; ++p) {
+        if (static_cast<size_t>(end - p) < length)
+            return nullptr;
+        if (memcmp(p + 2, needle + 2, length - 2) == 0)
+            return p;
+    }
+    return nullptr;
+}
+
+// Last occurrence of needle (a constant of at least two bytes) wholly inside
+// [begin, end).
+template <size_t SIZE>
+const char* findLastText(const char* begin, const char* end, const char (&needle)[SIZE])
+{
+    const size_t length = SIZE - 1;
+    const char* limit = end;
+    while (const char* p = findLastPair(begin, limit, needle[0], needle[1])) {
+        if (static_cast<size_t>(end - p) >= length && memcmp(p + 2, needle + 2, length - 2) == 0)
+            return p;
+        limit = p + 1;
+    }
+    return nullptr;
+}
+
+// What one pass over part of a piece found: the host's "\\cf0" resets to the
+// default colour (where the first few are, so that the rewrite need not look
+// for them again) and the first occurrence of one other mark.
+const size_t NOTED_RESETS = 8;
+
+struct PieceScan {
+    const char* mark;    // first occurrence of the mark, or null
+    size_t resets;       // every "\\cf0" scanned
+    const char* resetAt[NOTED_RESETS];   // the first of them, in order
+};
+
+// Looks at one position where "\\c" or the mark's first two bytes may stand;
+// returns true when the scan is to stop there.
+template <size_t MARK_SIZE>
+bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
+                  PieceScan* scan)
+{
+    const size_t markLength = MARK_SIZE - 1;
+    const size_t room = static_cast<size_t>(end - p);
+    if (room >= DEFAULT_COLOR_WORD_LENGTH
+        && memcmp(p, DEFAULT_COLOR_WORD, DEFAULT_COLOR_WORD_LENGTH) == 0) {
+        if (scan->resets < NOTED_RESETS)
+            scan->resetAt[scan->resets] = p;
+        ++scan->resets;
+        return false;
+    }
+    if (!scan->mark && room >= markLength && memcmp(p, mark, markLength) == 0) {
+        scan->mark = p;
+        return stopAtMark;
+    }
+    return false;
+}
+
+#ifdef HUESCOPE_VECTOR_SEARCH
+// Positions 0 to 15 of block where "\\c" or the mark's first two bytes stand,
+// as bits (and possibly others, which notePosition turns away). The mark's
+// bytes are template arguments so that they are constants. When the mark is
+// a control word too, every backslash that does not open a "\\'" escape is
+// taken: in escaped text the escapes are nearly all the backslashes there
+// are, and one comparison fewer covers both.
+template <char MARK_FIRST, char MARK_SECOND>
+unsigned blockHits(const char* block)
+{
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
+    const __m128i backslash = _mm_cmpeq_epi8(here, _mm_set1_epi8('\\'));
+    if (MARK_FIRST == '\\' && MARK_SECOND != '\'') {
+        const __m128i escape = _mm_cmpeq_epi8(next, _mm_set1_epi8('\''));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(escape, backslash)));
+    }
+    const __m128i resets = _mm_and_si128(backslash, _mm_cmpeq_epi8(next, _mm_set1_epi8('c')));
+    const __m128i marks = _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(MARK_FIRST)),
+                                        _mm_cmpeq_epi8(next, _mm_set1_epi8(MARK_SECOND)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(resets, marks)));
+}
+#endif
+
+// One pass over [begin, end) for "\\cf0" and for mark (two bytes or more,
+// beginning MARK_FIRST MARK_SECOND, and such that no "\\cf0" can overlap it:
+// "\\par", CR LF). "\\cf0" cannot overlap itself either, so the count is what
+// a left-to-right replacement meets. With stopAtMark the pass ends at the
+// mark, and only the resets before it count.
+template <char MARK_FIRST, char MARK_SECOND, size_t MARK_SIZE>
+void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
+               PieceScan* scan)
+{
+    scan->mark = nullptr;
+    scan->resets = 0;
+    const char* p = begin;
+#ifdef HUESCOPE_VECTOR_SEARCH
+    if (end - begin >= 17) {
+        // Blocks of 16 start at most here, so that the byte after each is in range.
+        const char* last = end - 17;
+        while (last - p >= 16) {
+            unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(p)
+                            | blockHits<MARK_FIRST, MARK_SECOND>(p + 16) << 16;
+            for (; hits; hits &= hits - 1) {
+                if (notePosition(p + __builtin_ctz(hits), end, mark, stopAtMark, scan))
+                    return;
+            }
+            p += 32;
+        }
+        // The rest in blocks of 16, the last one ending at the range's end;
+        // it may overlap the one before, whose positions are masked off.
+        for (;;) {
+            const char* block = p <= last ? p : last;
+            unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(block);
+            if (block != p)
+                hits &= ~0u << (p - block);
+            for (; hits; hits &= hits - 1) {
+                if (notePosition(block + __builtin_ctz(hits), end, mark, stopAtMark, scan))
+                    return;
+            }
+            if (block == last)
+                return;
+            p += 16;
+        }
+    }
+#endif
+    for (; end - p >= 2; ++p) {
+        if ((p[0] == '\\' && p[1] == 'c') || (p[0] == MARK_FIRST && p[1] == MARK_SECOND)) {
+            if (notePosition(p, end, mark, stopAtMark, scan))
+                return;
+        }
+    }
+}
+
+// The resets of one stretch of a piece, for a move: all of them by position
+// when the scan noted them all, otherwise looked for again, from the back.
+struct ResetList {
+    const char* const* at;
+    size_t count;
+    bool complete;
+};
+
+ResetList notedResets(const PieceScan& scan, size_t first, size_t count)
+{
+    if (scan.resets > NOTED_RESETS)
+        return ResetList{nullptr, 0, false};
+    return ResetList{scan.resetAt + first, count, true};
+}
+
+// Every "\\cf0" in [begin, end).
+size_t countColorResets(const char* begin, const char* end)
+{
+    size_t count = 0;
+    for (const char* p = begin;
+         (p = findText(p, end, DEFAULT_COLOR_WORD)) != nullptr;
+         p += DEFAULT_COLOR_WORD_LENGTH)
+        ++count;
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+// Everything is written straight into its place, byte by byte or from
+// constants: text assembled in a scratch array and then copied would be read
+// back with wider loads than it was stored with, which stalls.
+
+// Decimal digits of value, with a minus sign when negative; returns the count.
+size_t writeDecimal(char* out, long long value)
+{
+    if (value >= 0 && value < 10) {
+        out[0] = static_cast<char>('0' + value);
+        return 1;
+    }
+    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    char digits[24];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    size_t length = 0;
+    if (value < 0)
+        out[length++] = '-';
+    while (count > 0)
+        out[length++] = digits[--count];
+    return length;
+}
+
+size_t decimalLength(long long value)
+{
+    if (value >= 0 && value < 10)
+        return 1;
+    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    size_t length = value < 0 ? 2 : 1;
+    while (magnitude >= 10) {
+        magnitude /= 10;
+        ++length;
+    }
+    return length;
+}
+
+size_t writeBytes(char* out, const char* text, size_t length)
+{
+    memcpy(out, text, length);
+    return length;
+}
+
+// "\cf<index>", then "\b" and "\i" when asked: what a "\cf0" of the host
+// becomes, so that its reset to the default colour does not end the quote
+// colouring in mid-line. The index is written as a decimal number, so a large
+// colour table still yields a valid control word.
+struct ColorSelection {
+    long long index;
+    bool bold, italic;
+    size_t length;
+};
+
+ColorSelection colorSelection(long long index, bool bold, bool italic)
+{
+    return ColorSelection{index, bold, italic,
+                          3 + decimalLength(index) + (bold ? 2 : 0) + (italic ? 2 : 0)};
+}
+
+size_t writeStyleWords(char* out, bool bold, bool italic)
+{
+    size_t length = 0;
+    if (bold)
+        length += writeBytes(out + length, "\\b", 2);
+    if (italic)
+        length += writeBytes(out + length, "\\i", 2);
+    return length;
+}
+
+size_t writeColorSelection(char* out, const ColorSelection& s)
+{
+    size_t length = writeBytes(out, "\\cf", 3);
+    length += writeDecimal(out + length, s.index);
+    return length + writeStyleWords(out + length, s.bold, s.italic);
+}
+
+// RTF colour-table entry: red, green and blue as unsigned decimals; the unused
+// top byte of the COLORREF is ignored.
+size_t writeColorEntry(char* out, uint32_t color)
+{
+    size_t length = writeBytes(out, "\\red", 4);
+    length += writeDecimal(out + length, color & 0xFF);
+    length += writeBytes(out + length, "\\green", 6);
+    length += writeDecimal(out + length, (color >> 8) & 0xFF);
+    length += writeBytes(out + length, "\\blue", 5);
+    length += writeDecimal(out + length, (color >> 16) & 0xFF);
+    out[length++] = ';';
+    return length;
+}
+
+size_t colorEntryLength(uint32_t color)
+{
+    return 4 + 6 + 5 + 1 + decimalLength(color & 0xFF) + decimalLength((color >> 8) & 0xFF)
+           + decimalLength((color >> 16) & 0xFF);
+}
+
+// Moves buf[from, to) so that it ends at buf + destinationEnd, every "\cf0"
+// in it replaced by selection (at least as long). Works from the back, so the
+// bytes not yet moved are never overwritten; returns where the moved text
+// now starts.
+size_t moveWithColorResets(char* buf, size_t from, size_t to, size_t destinationEnd,
+                           const ColorSelection& selection, ResetList resets)
+{
+    const char* begin = buf + from;
+    const char* limit = buf + to;
+    size_t destination = destinationEnd;
+    size_t left = resets.count;
+    for (;;) {
+        const char* reset;
+        if (resets.complete)
+            reset = left > 0 ? resets.at[--left] : nullptr;
+        else
+            reset = findLastText(begin, limit, DEFAULT_COLOR_WORD);
+        if (!reset)
+            break;
+        const char* after = reset + DEFAULT_COLOR_WORD_LENGTH;
+        size_t tail = static_cast<size_t>(limit - after);
+        destination -= tail;
+        if (buf + destination != after)
+            memmove(buf + destination, after, tail);
+        destination -= selection.length;
+        writeColorSelection(buf + destination, selection);
+        limit = reset;
+    }
+    size_t rest = static_cast<size_t>(limit - begin);
+    destination -= rest;
+    if (buf + destination != begin)
+        memmove(buf + destination, begin, rest);
+    return destination;
+}
+
+// ---------------------------------------------------------------------------
+// The three rewrites
 
 unsigned colouredLevel(const ViewColoring& c, unsigned depth)
 {
@@ -123,44 +443,61 @@ unsigned colouredLevel(const ViewColoring& c, unsigned depth)
 
 // Wraps the line, up to its paragraph mark, in a group that selects the quote
 // colour; a line without "\par" gets no closing brace, as the group then ends
-// wherever the control closes it. Both passes build in scratch memory, so the
-// control's buffer is written only once the result is known to fit.
+// wherever the control closes it. Every "\cf0" of the line, the group's own
+// opening included (a colour index of 0 spells one), becomes the selection.
 int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewColoring& c,
                    long long index, size_t* newLength)
 {
     if (cb > SIZE_MAX / 2)
         return 0;
-    char* work = static_cast<char*>(malloc(2 * cb));
-    if (!work)
+    const bool bold = c.quoteBold != 0;
+    const bool italic = c.quoteItalic != 0;
+    const ColorSelection selection = colorSelection(index, bold, italic);
+    // "{", the selection, the style words once more when the selection's own
+    // "\cf0" is a reset to replace, a space.
+    const size_t styleLength = (bold ? 2 : 0) + (italic ? 2 : 0);
+    const size_t openingLength = 1 + selection.length + (index == 0 ? styleLength : 0) + 1;
+
+    PieceScan scan;
+    scanPiece<'\\', 'p'>(buf, buf + pieceLength, PARAGRAPH_MARK, false, &scan);
+    const char* par = scan.mark;
+    const size_t growth = selection.length - DEFAULT_COLOR_WORD_LENGTH;
+    if (growth != 0 && scan.resets > (cb - pieceLength) / growth)
+        return 0;
+    const size_t length = openingLength + pieceLength + (par ? 1 : 0) + scan.resets * growth;
+    if (length >= cb)
         return 0;
 
-    const char* end = buf + pieceLength;
-    TextBuilder wrapped = startBuilder(work, cb);
-    appendText(wrapped, "{\\cf");
-    appendNumber(wrapped, index);
-    if (c.quoteBold)
-        appendText(wrapped, "\\b");
-    if (c.quoteItalic)
-        appendText(wrapped, "\\i");
-    appendText(wrapped, " ");
-    const char* par = findWithin(buf, end, "\\par");
-    if (par) {
-        appendBytes(wrapped, buf, static_cast<size_t>(par - buf));
-        appendText(wrapped, "}");
-        appendBytes(wrapped, par, static_cast<size_t>(end - par));
+    buf[length] = '\0';
+    if (scan.resets == 0) {
+        // The usual line: the text moves right past the opening, and the
+        // paragraph mark one byte further, past the closing brace.
+        const size_t parAt = par ? static_cast<size_t>(par - buf) : pieceLength;
+        if (par) {
+            memmove(buf + openingLength + parAt + 1, par, pieceLength - parAt);
+            buf[openingLength + parAt] = '}';
+        }
+        memmove(buf + openingLength, buf, parAt);
+    } else if (par) {
+        const size_t parAt = static_cast<size_t>(par - buf);
+        size_t before = 0;
+        while (before < scan.resets && before < NOTED_RESETS && scan.resetAt[before] < par)
+            ++before;
+        size_t destination = moveWithColorResets(buf, parAt, pieceLength, length, selection,
+                                                 notedResets(scan, before, scan.resets - before));
+        buf[--destination] = '}';
+        moveWithColorResets(buf, 0, parAt, destination, selection, notedResets(scan, 0, before));
     } else {
-        appendBytes(wrapped, buf, pieceLength);
+        moveWithColorResets(buf, 0, pieceLength, length, selection,
+                            notedResets(scan, 0, scan.resets));
     }
-
-    int rewritten = 0;
-    if (!wrapped.overflow) {
-        TextBuilder result = startBuilder(work + cb, cb);
-        appendWithColorResets(result, wrapped.data, wrapped.data + wrapped.length, index,
-                              c.quoteBold != 0, c.quoteItalic != 0);
-        rewritten = deliverIfComplete(result, buf, cb, newLength);
-    }
-    free(work);
-    return rewritten;
+    buf[0] = '{';
+    size_t written = 1 + writeColorSelection(buf + 1, selection);
+    if (index == 0)
+        written += writeStyleWords(buf + written, bold, italic);
+    buf[written] = ' ';
+    *newLength = length;
+    return 1;
 }
 
 // The Subject header: the control-word run after the label ends with the
@@ -172,32 +509,69 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
                        size_t* newLength)
 {
     const char* end = buf + pieceLength;
-    const char* label = findWithin(buf, end, SUBJECT_LABEL);
+    const char* label = findText(buf, end, SUBJECT_LABEL);
     if (!label)
         return 0;
-    const char* value = label + strlen(SUBJECT_LABEL);
-    const char* runEnd = findWithin(value, end, " ");
+    const char* value = label + SUBJECT_LABEL_LENGTH;
+    const char* runEnd = findByte(value, end, ' ');
     if (!runEnd)
         return 0;
-    const char* lineBreak = findWithin(buf, end, "\r\n");
-
-    char* work = static_cast<char*>(malloc(cb));
-    if (!work)
-        return 0;
-    TextBuilder result = startBuilder(work, cb);
+    // One pass from the start for the first CR LF, counting resets on the way.
+    PieceScan scan;
+    scanPiece<'\r', '\n'>(buf, end, LINE_BREAK, true, &scan);
+    const char* lineBreak = scan.mark;
     const char* keptEnd = lineBreak ? lineBreak : end;
-    if (keptEnd <= value) {
-        appendBytes(result, buf, static_cast<size_t>(keptEnd - buf));
-    } else {
-        appendBytes(result, buf, static_cast<size_t>(value - buf));
-        appendWithColorResets(result, value, keptEnd, headerIndex, false, false);
+    // Only the resets in the value count. The label ends in a colon, so no
+    // reset straddles the value's start.
+    size_t resetsBefore = 0;
+    size_t resets = 0;
+    if (keptEnd > value) {
+        while (resetsBefore < scan.resets && resetsBefore < NOTED_RESETS
+               && scan.resetAt[resetsBefore] < value)
+            ++resetsBefore;
+        if (resetsBefore == NOTED_RESETS)
+            resetsBefore = countColorResets(buf, value);
+        resets = scan.resets - resetsBefore;
     }
-    appendBytes(result, value, static_cast<size_t>(runEnd - value));
+
+    const ColorSelection selection = colorSelection(headerIndex, false, false);
+    const size_t growth = selection.length - DEFAULT_COLOR_WORD_LENGTH;
+    const size_t valueAt = static_cast<size_t>(value - buf);
+    const size_t keptAt = static_cast<size_t>(keptEnd - buf);
+    const size_t runLength = static_cast<size_t>(runEnd - value);
+    const size_t lineEndLength = lineBreak ? SUBJECT_LINE_END_LENGTH : 0;
+
+    // Up to the line break (the value's resets coloured), the run again, the
+    // paragraph mark.
+    size_t coloured = keptAt;
+    if (keptAt > valueAt) {
+        if (growth != 0 && resets > cb / growth)
+            return 0;
+        coloured += resets * growth;
+    }
+    const size_t length = coloured + runLength + lineEndLength;
+    if (coloured >= cb || length >= cb)
+        return 0;
+
+    // The run is read before anything is written over it, and lands after
+    // the value's old bytes, so the value is still whole when it moves.
+    memmove(buf + coloured, value, runLength);
     if (lineBreak)
-        appendText(result, " \r\n\\par ");
-    int rewritten = deliverIfComplete(result, buf, cb, newLength);
-    free(work);
-    return rewritten;
+        memcpy(buf + coloured + runLength, SUBJECT_LINE_END, SUBJECT_LINE_END_LENGTH);
+    buf[length] = '\0';
+    if (keptAt > valueAt) {
+        // The header colour's index usually has one digit: the resets are
+        // overwritten where they stand.
+        if (growth == 0 && scan.resets <= NOTED_RESETS) {
+            for (size_t k = resetsBefore; k < scan.resets; ++k)
+                writeColorSelection(buf + (scan.resetAt[k] - buf), selection);
+        } else {
+            moveWithColorResets(buf, valueAt, keptAt, coloured, selection,
+                                notedResets(scan, resetsBefore, resets));
+        }
+    }
+    *newLength = length;
+    return 1;
 }
 
 // Appends the header colour and the five level colours to the host's table.
@@ -208,10 +582,10 @@ int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColorin
                      int* colorTableBase, size_t* newLength)
 {
     const char* end = buf + pieceLength;
-    const char* table = findWithin(buf, end, COLOR_TABLE_OPENING);
+    const char* table = findText(buf, end, COLOR_TABLE_OPENING);
     if (!table)
         return 0;
-    const char* close = findWithin(table, end, "}");
+    const char* close = static_cast<const char*>(memchr(table, '}', static_cast<size_t>(end - table)));
     if (!close)
         return 0;
     size_t entries = 0;
@@ -220,25 +594,28 @@ int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColorin
     if (entries > INT_MAX)
         return 0;
 
-    char* work = static_cast<char*>(malloc(cb));
-    if (!work)
-        return 0;
-    TextBuilder result = startBuilder(work, cb);
-    appendBytes(result, buf, static_cast<size_t>(close - buf));
-    appendColorEntry(result, c.headerColor);
+    size_t addedLength = colorEntryLength(c.headerColor);
     for (uint32_t color : c.levelColors)
-        appendColorEntry(result, color);
-    appendBytes(result, close, static_cast<size_t>(end - close));
-    int rewritten = deliverIfComplete(result, buf, cb, newLength);
-    free(work);
-    if (rewritten)
-        *colorTableBase = static_cast<int>(entries);
-    return rewritten;
+        addedLength += colorEntryLength(color);
+    const size_t length = pieceLength + addedLength;
+    if (length >= cb)
+        return 0;
+
+    const size_t closeAt = static_cast<size_t>(close - buf);
+    memmove(buf + closeAt + addedLength, close, pieceLength - closeAt);
+    buf[length] = '\0';
+    size_t at = closeAt + writeColorEntry(buf + closeAt, c.headerColor);
+    for (uint32_t color : c.levelColors)
+        at += writeColorEntry(buf + at, color);
+    *newLength = length;
+    *colorTableBase = static_cast<int>(entries);
+    return 1;
 }
 
-bool beginsWith(const char* text, const char* prefix)
+// The piece is known to hold length bytes before its terminator.
+bool beginsWith(const char* text, size_t length, const char* prefix, size_t prefixLength)
 {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
+    return length >= prefixLength && memcmp(text, prefix, prefixLength) == 0;
 }
 
 } // namespace
@@ -267,7 +644,7 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatc
             return wrapQuotedLine(buf, cb, pieceLength, c, index, newLength);
         }
     }
-    if (c.headerColoring && beginsWith(buf, "\\plain"))
+    if (c.headerColoring && beginsWith(buf, pieceLength, HEADER_OPENING, HEADER_OPENING_LENGTH))
         return recolorSubjectLine(buf, cb, pieceLength, *colorTableBase, newLength);
     return extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength);
 }

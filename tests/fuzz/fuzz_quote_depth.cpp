@@ -3,13 +3,16 @@
 //   flags bit 0: ignoreLeadingSpaces
 // The list and line are copied into heap blocks of exactly their size, and the
 // working buffers get exactly the documented sizes, so that any read or write
-// past them is reported.
+// past them is reported. Every answer is checked against the first, plain
+// version of the matcher (recolor_reference.h), once with the marker forms
+// prepared in advance as the plug-in does, once with them built per call.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
 #include "quote/quote_depth.h"
+#include "recolor_reference.h"
 
 static char* copyAsString(const uint8_t* data, size_t size)
 {
@@ -41,9 +44,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t escapedSize = 4 * listLength + 11;
     char* scratch = static_cast<char*>(malloc(scratchSize));
     char* escaped = static_cast<char*>(malloc(escapedSize));
-    QuoteMatcher m{list, ignoreLeadingSpaces, ignoreColumn, scratch, scratchSize, escaped, escapedSize};
+    QuoteMatcher m{list, ignoreLeadingSpaces, ignoreColumn, scratch, scratchSize, escaped, escapedSize,
+                   nullptr};
+    char* referenceScratch = static_cast<char*>(malloc(scratchSize));
+    char* referenceEscaped = static_cast<char*>(malloc(escapedSize));
+    QuoteMatcher slow{list, ignoreLeadingSpaces, ignoreColumn, referenceScratch, scratchSize,
+                      referenceEscaped, escapedSize, nullptr};
+    QuoteMarkerForms forms;
+    if (!prepareQuoteMarkers(m, &forms))
+        __builtin_trap();
+    QuoteMatcher prepared = m;
+    prepared.forms = &forms;
 
     for (bool rtf : {false, true}) {
+        const unsigned want = reference::refQuoteDepth(slow, line, rtf);
+        size_t wantLength = 0;
+        const int wantMatch = reference::refMatchMarker(slow, line, &wantLength, rtf);
+        for (size_t advanceIn : {0, 1}) {
+            size_t wantAdvance = advanceIn;
+            const int wantAfter = reference::refMatchMarkerAfterSpaces(slow, line, &wantAdvance, rtf);
+            size_t gotAdvance = advanceIn;
+            if (matchMarkerAfterSpaces(prepared, line, &gotAdvance, rtf) != wantAfter
+                || gotAdvance != wantAdvance)
+                __builtin_trap();
+        }
+        size_t gotLength = 0;
+        if (quoteDepth(prepared, line, rtf) != want
+            || matchMarker(prepared, line, &gotLength, rtf) != wantMatch || gotLength != wantLength)
+            __builtin_trap();
+        if (quoteDepth(m, line, rtf) != want)
+            __builtin_trap();
+
         unsigned depth = quoteDepth(m, line, rtf);
         // Every marker that counts covers at least one byte of the line.
         if (depth > lineLength)
@@ -61,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (strcmp(list, listBefore) != 0)
         __builtin_trap();
 
+    free(referenceScratch);
+    free(referenceEscaped);
     free(scratch);
     free(escaped);
     free(listBefore);

@@ -7,11 +7,16 @@
 // The control's buffer is a heap block of exactly cb bytes, so any access
 // past it is reported. The piece is cut at cb bytes; a piece that fills the
 // block carries no terminator unless its own bytes hold one.
+// The outcome (answer, new length, colour-table base and every byte of the
+// buffer) must be the first, plain version's (recolor_reference.h), with the
+// marker forms prepared in advance and with them built per call.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "viewer/rtf_recolor.h"
+#include "recolor_reference.h"
 
 static const char* const MARKER_LISTS[] = {
     ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2",
@@ -52,7 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char* scratch = static_cast<char*>(malloc(scratchSize));
     char* escaped = static_cast<char*>(malloc(escapedSize));
     QuoteMatcher m{list, (flags >> 5) & 1, static_cast<int8_t>(data[4]) >> 3,
-                   scratch, scratchSize, escaped, escapedSize};
+                   scratch, scratchSize, escaped, escapedSize, nullptr};
+    QuoteMarkerForms forms;
+    if (!prepareQuoteMarkers(m, &forms))
+        __builtin_trap();
+    QuoteMatcher prepared = m;
+    prepared.forms = &forms;
 
     const uint8_t* piece = data + HEADER;
     size_t pieceSize = size - HEADER;
@@ -68,15 +78,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memcpy(before, buf, cb);
 
     int baseBefore = base;
-    size_t newLength = 0;
-    if (recolorRtfPiece(buf, cb, c, m, &base, &newLength)) {
-        if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
-            __builtin_trap();
-    } else {
-        if (memcmp(buf, before, cb) != 0 || base != baseBefore)
+    char* want = static_cast<char*>(malloc(cb));
+    memcpy(want, before, cb);
+    int wantBase = base;
+    size_t wantLength = 0;
+    // The first version writes its working copies into the buffers it is
+    // given: its own, so that the prepared forms stay as built.
+    char* referenceScratch = static_cast<char*>(malloc(scratchSize));
+    char* referenceEscaped = static_cast<char*>(malloc(escapedSize));
+    QuoteMatcher slow = m;
+    slow.scratch = referenceScratch;
+    slow.escaped = referenceEscaped;
+    const int wantRewritten = reference::refRecolorRtfPiece(want, cb, c, slow, &wantBase, &wantLength);
+
+    for (const QuoteMatcher* matcher : {&prepared, &m}) {
+        memcpy(buf, before, cb);
+        base = baseBefore;
+        size_t newLength = 0;
+        int rewritten = recolorRtfPiece(buf, cb, c, *matcher, &base, &newLength);
+        if (rewritten) {
+            if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
+                __builtin_trap();
+        } else {
+            if (memcmp(buf, before, cb) != 0 || base != baseBefore)
+                __builtin_trap();
+        }
+        if (rewritten != wantRewritten || base != wantBase || memcmp(buf, want, cb) != 0
+            || (rewritten && newLength != wantLength))
             __builtin_trap();
     }
 
+    free(referenceScratch);
+    free(referenceEscaped);
+    free(want);
     free(before);
     free(buf);
     free(escaped);

@@ -1,0 +1,394 @@
+// The quote matching and the RTF piece rewrite against the plain first
+// version kept in tests/fuzz/recolor_reference.h: on generated marker lists,
+// lines and pieces, with the marker forms prepared once (as the plug-in does
+// when a list is applied) and built per call, both must answer the same and
+// leave the same bytes behind. Both builds of the core are held against it:
+// the linked one and the byte-by-byte one the i686 DLL ships.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../fuzz/recolor_reference.h"
+#include "core_variants.h"
+
+namespace {
+
+struct Random {
+    uint64_t state;
+    unsigned below(unsigned n)
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<unsigned>(state % n);
+    }
+    bool chance(unsigned inEvery) { return below(inEvery) == 0; }
+};
+
+// Bytes that matter to the matcher: marker characters, the space, the comma,
+// RTF syntax, both halves of double-byte characters, bytes whose escape has
+// one hex digit, and a half-width katakana.
+const unsigned char MARKER_BYTES[] = {'>', '>', '|', ' ', ',', ',', '\\', '\'', '{', '#', 'a', '0',
+                                      0x81, 0x81, 0x84, 0x62, 0xE2, 0xB1, 0x05, 0x80, 0xFF, 0x7C};
+
+std::string randomList(Random& r)
+{
+    static const char* const FIXED[] = {
+        ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2", ">", ">>,>", ">,>>", "> ", " >", "",
+        ",", ",,>,,", ">,\x81", "\x81,>", "\xB1|", "\xA1\x05", "\\", "{,>", "\x81\x84>",
+        "\x81,>> ,\\'", "\x81\x84\x81,\x81\x84",
+        // More entries than have heads, and forms longer than four bytes.
+        "a,b,c,d,e,f,g,h,>,|", ",a,,b,c,d,e,f,g,h,i,\x81\x84,>> ,|", ">>>>>,>>>>,>>>,>>,>",
+        "\x81\x84\x81\x84\x81\x84,\x81\x84", "> > >,> >,>",
+    };
+    if (r.chance(3))
+        return FIXED[r.below(sizeof FIXED / sizeof FIXED[0])];
+    std::string list;
+    // Now and then a long list, so that the forms past the headed ones count.
+    unsigned length = r.chance(4) ? 13 + r.below(30) : r.below(13);
+    for (unsigned i = 0; i < length; ++i)
+        list += static_cast<char>(MARKER_BYTES[r.below(sizeof MARKER_BYTES)]);
+    return list;
+}
+
+// The host's spelling: a byte with the top bit set and the one after it as
+// \'xx, lower case ("%2x" pads one digit with a space).
+std::string escapeForRtf(const std::string& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80 || i + 1 == text.size()) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        for (unsigned char b : {c, static_cast<unsigned char>(text[i + 1])}) {
+            out += "\\'";
+            out += b >= 0x10 ? hex[b >> 4] : ' ';
+            out += hex[b & 0xF];
+        }
+        ++i;
+    }
+    return out;
+}
+
+// A line made mostly of the list's own entries, spaces and stray bytes, so
+// that lines of several levels, near misses and cut markers all come up.
+std::string randomLine(Random& r, const std::string& list, bool rtf)
+{
+    std::vector<std::string> entries;
+    size_t start = 0;
+    for (size_t i = 0; i <= list.size(); ++i) {
+        if (i == list.size() || list[i] == ',') {
+            entries.push_back(list.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    std::string line;
+    unsigned parts = r.below(8);
+    for (unsigned i = 0; i < parts; ++i) {
+        switch (r.below(6)) {
+        case 0:
+        case 1: {
+            const std::string& e = entries[r.below(static_cast<unsigned>(entries.size()))];
+            line += rtf && !r.chance(4) ? escapeForRtf(e) : e;
+            break;
+        }
+        case 2: line.append(r.below(4), ' '); break;
+        case 3: {
+            // A prefix of an entry: markers cut short.
+            const std::string& e = entries[r.below(static_cast<unsigned>(entries.size()))];
+            std::string form = rtf ? escapeForRtf(e) : e;
+            line += form.substr(0, form.empty() ? 0 : r.below(static_cast<unsigned>(form.size())));
+            break;
+        }
+        case 4: line += static_cast<char>(MARKER_BYTES[r.below(sizeof MARKER_BYTES)]); break;
+        default: line += rtf ? "\\'82\\'a0" : "\x82\xA0"; break;
+        }
+    }
+    std::string cleaned;
+    for (char ch : line)
+        if (ch != '\0')
+            cleaned += ch;
+    return cleaned;
+}
+
+const int COLUMNS[] = {0, 1, 2, 3, 5, -1, -7, 100};
+
+const CoreFunctions* const CORES[] = {&LINKED_CORE, &SCALAR_CORE};
+
+// Buffers of exactly the documented sizes; forms prepared into them on demand.
+struct Matcher {
+    std::string list;
+    std::vector<char> scratch, escaped;
+    QuoteMarkerForms forms{};
+    QuoteMatcher m{};
+    Matcher(const std::string& markers, int spaces, int column, bool prepared,
+            const CoreFunctions& core = LINKED_CORE)
+        : list(markers), scratch(list.size() + 1), escaped(4 * list.size() + 11)
+    {
+        m = QuoteMatcher{list.c_str(), spaces, column, scratch.data(), scratch.size(),
+                         escaped.data(), escaped.size(), nullptr};
+        if (prepared) {
+            EXPECT_EQ(1, core.prepareQuoteMarkers(m, &forms)) << core.name;
+            m.forms = &forms;
+        }
+    }
+};
+
+std::string visible(const std::string& s)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (unsigned char ch : s) {
+        if (ch >= 0x20 && ch < 0x7F) {
+            out += static_cast<char>(ch);
+        } else {
+            out += '<';
+            out += hex[ch >> 4];
+            out += hex[ch & 0xF];
+            out += '>';
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+TEST(FastPathEquivalence, QuoteMatchingAgreesWithTheFirstVersion)
+{
+    Random r{0x2545F4914F6CDD1Dull};
+    int failures = 0;
+    for (int round = 0; round < 40000 && failures < 10; ++round) {
+        const std::string list = randomList(r);
+        const int spaces = static_cast<int>(r.below(2));
+        const int column = COLUMNS[r.below(sizeof COLUMNS / sizeof COLUMNS[0])];
+        const bool rtf = r.below(2) != 0;
+        const std::string line = randomLine(r, list, rtf);
+        const std::string what = "list " + visible(list) + " line " + visible(line) + " spaces "
+                                 + std::to_string(spaces) + " column " + std::to_string(column)
+                                 + (rtf ? " rtf" : " plain");
+
+        Matcher slow(list, spaces, column, false);
+        const unsigned want = reference::refQuoteDepth(slow.m, line.c_str(), rtf);
+        size_t wantLength = 777;
+        const int wantMatch = reference::refMatchMarker(slow.m, line.c_str(), &wantLength, rtf);
+        const size_t advanceIn = r.below(2);
+        size_t wantAdvance = advanceIn;
+        const int wantAfter =
+            reference::refMatchMarkerAfterSpaces(slow.m, line.c_str(), &wantAdvance, rtf);
+
+        for (const CoreFunctions* core : CORES) {
+            for (bool prepared : {true, false}) {
+                Matcher fast(list, spaces, column, prepared, *core);
+                const std::string how = what + ", " + core->name
+                                        + (prepared ? " (prepared forms)" : " (forms per call)");
+                const unsigned got = core->quoteDepth(fast.m, line.c_str(), rtf);
+                size_t gotLength = 777;
+                const int gotMatch = core->matchMarker(fast.m, line.c_str(), &gotLength, rtf);
+                size_t gotAdvance = advanceIn;
+                const int gotAfter =
+                    core->matchMarkerAfterSpaces(fast.m, line.c_str(), &gotAdvance, rtf);
+                const bool same = got == want && gotMatch == wantMatch && gotLength == wantLength
+                                  && gotAfter == wantAfter && gotAdvance == wantAdvance;
+                EXPECT_TRUE(same) << how << ": expected depth " << want << ", match " << wantMatch
+                                  << "/" << wantLength << ", after spaces " << wantAfter << "/"
+                                  << wantAdvance << "; got depth " << got << ", match "
+                                  << gotMatch << "/" << gotLength << ", after spaces " << gotAfter
+                                  << "/" << gotAdvance;
+                failures += !same;
+            }
+        }
+    }
+}
+
+TEST(FastPathEquivalence, PreparedFormsOfAnotherListAreNotUsed)
+{
+    // Forms built from one list and handed over with another are rebuilt,
+    // not trusted: the answer is the other list's.
+    Matcher first(">", 0, 0, true);
+    Matcher second("|", 0, 0, false);
+    second.m.forms = &first.forms;
+    EXPECT_EQ(0u, quoteDepth(second.m, "> x", false)) << "'>' belongs to the first list only";
+    EXPECT_EQ(2u, quoteDepth(second.m, "|| x", false)) << "the second list is '|'";
+    // A list whose buffers are too small matches nothing even with forms.
+    Matcher prepared(">", 0, 0, true);
+    prepared.m.scratchSize = 1;
+    EXPECT_EQ(0u, quoteDepth(prepared.m, "> x", false)) << "undersized scratch";
+    Matcher noList(">", 0, 0, true);
+    noList.m.markers = nullptr;
+    EXPECT_EQ(0u, quoteDepth(noList.m, "> x", false)) << "no list";
+    QuoteMarkerForms forms;
+    EXPECT_EQ(0, prepareQuoteMarkers(noList.m, &forms));
+    EXPECT_EQ(nullptr, forms.list) << "nothing built for no list";
+}
+
+namespace {
+
+// Fragments the host writes, and the ones a rewrite looks for, so that pieces
+// with several resets, a paragraph mark anywhere, a Subject label and a
+// colour table come up.
+const char* const PIECE_PARTS[] = {
+    "> ", ">> ", "\\'81\\'84", "\\'82\\'a0\\'82\\'a2", "\\par", "\\par\r\n", "\\cf0", "\\cf0 ",
+    "\\cf1", "\r\n", "\\plain", "\\plain\\fs20", "\\b Subject:", "\\b0", " ", "  ",
+    "{\\colortbl", " ;", "\\red0\\green0\\blue0;", "}", "{", ";", "\\", "\\c", "\\p", "x", "|",
+    "\\b Subject:\\b0\\cf0  Re: ", "{\\colortbl ;\\red0\\green0\\blue0;}",
+};
+
+// A line with many of the host's colour resets, quoted or a Subject header,
+// so that more resets come up than a pass over the piece notes down.
+std::string pieceWithManyResets(Random& r)
+{
+    static const char* const OPENINGS[] = {
+        "> ", ">> ", "\\plain\\fs20\\b Subject:\\b0\\cf0  ", "\\plain\\b Subject:", "\\'81\\'84 ",
+        // Resets before the label, more than a pass notes down.
+        "\\plain\\cf0\\cf0\\cf0\\cf0\\cf0\\cf0\\cf0\\cf0\\cf0\\cf0\\b Subject:\\cf0 ",
+        "\\plain\\cf0\\cf0\\b Subject:",
+        // The label after the first line break.
+        "\\plain\\cf0 x\r\n\\b Subject:\\cf0 ", "\\plain\r\n\\b Sub\\b Subject:",
+    };
+    static const char* const FILLERS[] = {"x", "\\'82\\'a0", " ", "\\cf", "\\c", "\\cf1",
+                                          "\\par", "\r\n", "abcdefghijklmnopq"};
+    std::string piece = OPENINGS[r.below(sizeof OPENINGS / sizeof OPENINGS[0])];
+    unsigned resets = 5 + r.below(30);
+    for (unsigned i = 0; i < resets; ++i) {
+        piece += "\\cf0";
+        unsigned fill = r.below(4);
+        for (unsigned k = 0; k < fill; ++k) {
+            const char* filler = FILLERS[r.below(sizeof FILLERS / sizeof FILLERS[0])];
+            // Line breaks and paragraph marks only now and then, so that most
+            // resets come before them.
+            if ((filler[0] == '\r' || filler[1] == 'p') && !r.chance(8))
+                continue;
+            piece += filler;
+        }
+    }
+    if (r.chance(2))
+        piece += r.chance(2) ? "\\par\r\n" : "\r\n\\par ";
+    return piece;
+}
+
+std::string randomPiece(Random& r)
+{
+    if (r.chance(5))
+        return pieceWithManyResets(r);
+    std::string piece;
+    unsigned parts = r.below(14);
+    for (unsigned i = 0; i < parts; ++i) {
+        if (r.chance(8))
+            piece += static_cast<char>(1 + r.below(255));
+        else
+            piece += PIECE_PARTS[r.below(sizeof PIECE_PARTS / sizeof PIECE_PARTS[0])];
+    }
+    // Longer pieces now and then, so that the in-place moves cover the
+    // 16-byte steps of the searches too.
+    if (r.chance(4)) {
+        std::string body;
+        while (body.size() < 40 + r.below(300))
+            body += PIECE_PARTS[r.below(sizeof PIECE_PARTS / sizeof PIECE_PARTS[0])];
+        piece.insert(r.below(static_cast<unsigned>(piece.size() + 1)), body);
+    }
+    return piece;
+}
+
+const int BASES[] = {2, 0, -1, -2, -5, 7, 123456, INT_MAX - 3, INT_MAX, INT_MIN, INT_MIN + 1};
+const size_t GUARD = 48;
+
+struct PieceRun {
+    int rewritten;
+    size_t newLength;
+    int base;
+    std::vector<char> bytes;   // cb bytes and the guard after them
+};
+
+template <class Rewrite>
+PieceRun runPiece(const std::string& piece, size_t cb, int base, Rewrite rewrite)
+{
+    PieceRun run;
+    run.bytes.assign(cb + GUARD, 'G');
+    for (size_t i = 0; i < cb; ++i)
+        run.bytes[i] = static_cast<char>('a' + i % 26);
+    memcpy(run.bytes.data(), piece.data(), piece.size() < cb ? piece.size() : cb);
+    if (piece.size() < cb)
+        run.bytes[piece.size()] = '\0';
+    run.newLength = 9999;
+    run.base = base;
+    run.rewritten = rewrite(run.bytes.data(), cb, &run.base, &run.newLength);
+    return run;
+}
+
+} // namespace
+
+TEST(FastPathEquivalence, PieceRewriteAgreesWithTheFirstVersion)
+{
+    Random r{0x9E3779B97F4A7C15ull};
+    int failures = 0;
+    int rewrites = 0;
+    for (int round = 0; round < 20000 && failures < 10; ++round) {
+        const std::string list = randomList(r);
+        ViewColoring c{};
+        const unsigned flags = r.below(64);
+        c.quoteColoring = !(flags & 1) || r.chance(2);
+        c.headerColoring = !(flags & 2) || r.chance(2);
+        c.colorByLevel = (flags >> 2) & 1;
+        c.quoteBold = (flags >> 3) & 1;
+        c.quoteItalic = (flags >> 4) & 1;
+        c.headerColor = r.below(2) ? 0x808080u : static_cast<uint32_t>(r.below(0xFFFFFF)) * 257u;
+        for (uint32_t& level : c.levelColors)
+            level = static_cast<uint32_t>(r.below(0x7FFFFFFF)) * 2u + r.below(2);
+        const int base = BASES[r.below(sizeof BASES / sizeof BASES[0])];
+        const int spaces = static_cast<int>(r.below(2));
+        const int column = COLUMNS[r.below(sizeof COLUMNS / sizeof COLUMNS[0])];
+        const std::string piece = randomPiece(r);
+
+        Matcher slow(list, spaces, column, false);
+        auto slowRewrite = [&](char* buf, size_t cb, int* b, size_t* n) {
+            return reference::refRecolorRtfPiece(buf, cb, c, slow.m, b, n);
+        };
+        // Learn the rewritten length with room to spare, then try the sizes
+        // around both limits: the result just fitting, and the margin.
+        const PieceRun roomy = runPiece(piece, piece.size() + 600, base, slowRewrite);
+        std::vector<size_t> sizes = {piece.size() + 600, piece.size() + 30, piece.size() + 29,
+                                     piece.size() + 31, 30, piece.size(), 4096};
+        if (roomy.rewritten)
+            for (size_t extra : {0, 1, 2})
+                sizes.push_back(roomy.newLength + extra);
+
+        for (size_t cb : sizes) {
+            if (cb < 1)
+                continue;
+            const PieceRun want = runPiece(piece, cb, base, slowRewrite);
+            rewrites += want.rewritten;
+            for (const CoreFunctions* core : CORES) {
+                for (bool prepared : {true, false}) {
+                    Matcher fast(list, spaces, column, prepared, *core);
+                    const PieceRun got =
+                        runPiece(piece, cb, base, [&](char* buf, size_t n, int* b, size_t* l) {
+                            return core->recolorRtfPiece(buf, n, c, fast.m, b, l);
+                        });
+                    const bool same = got.rewritten == want.rewritten
+                                      && got.newLength == want.newLength && got.base == want.base
+                                      && got.bytes == want.bytes;
+                    EXPECT_TRUE(same)
+                        << core->name << (prepared ? " (prepared forms)" : " (forms per call)")
+                        << ": piece " << visible(piece) << " cb " << cb << " list "
+                        << visible(list) << " base " << base << " flags " << flags
+                        << ": expected " << want.rewritten << " length " << want.newLength
+                        << " base " << want.base << " text "
+                        << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
+                        << "; got " << got.rewritten << " length " << got.newLength << " base "
+                        << got.base << " text "
+                        << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
+                    failures += !same;
+                }
+            }
+        }
+    }
+    // The generator must reach the rewrites, not only the pass-through.
+    EXPECT_GT(rewrites, 20000) << "too few pieces were rewritten to compare";
+}

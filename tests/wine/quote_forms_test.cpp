@@ -1,0 +1,152 @@
+// The marker list's compared forms are built once, when a list is applied
+// (loaded at start-up or saved from the options), not on every line: these
+// tests load and save lists through real INI files and check that the forms
+// in use are always the current list's, in plain text and in RTF, with the
+// settings and quote code compiled into this program.
+#include "wine_support.h"
+#include <string.h>
+#include <string>
+#include "shell/plugin_state.h"
+
+PluginState state;
+extern "C" const char* WINAPI hostGetMailbox();
+
+namespace {
+
+class QuoteForms : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        releaseSettingsBuffers();
+        free(state.lineBuffer);
+        memset(&state, 0, sizeof state);
+        memset(&settings, 0, sizeof settings);
+        state.host.getMailbox = hostGetMailbox;
+        mailbox = makeMailboxDir();
+        hostSetMailbox(mailbox.c_str());
+    }
+    void TearDown() override
+    {
+        releaseSettingsBuffers();
+        free(state.lineBuffer);
+        state.lineBuffer = NULL;
+    }
+    void writeIni(const std::string& text) { writeFile(mailbox + "Huescope.ini", text); }
+    std::string mailbox;
+};
+
+// The forms in the state were built from the list in the settings, into its
+// working buffers: the matcher takes them as they are.
+void expectFormsOfCurrentList(const std::string& what)
+{
+    EXPECT_TRUE(settings.quoteMarkers != NULL) << what << ": no list";
+    EXPECT_EQ(settings.quoteMarkers, state.markerForms.list) << what << ": forms of another list";
+    EXPECT_EQ(state.markerScratch, state.markerForms.plain.forms) << what;
+    EXPECT_EQ(state.markerEscaped, state.markerForms.escaped.forms) << what;
+}
+
+struct DepthCase {
+    const char* text;
+    bool rtf;
+    unsigned depth;
+};
+
+void expectDepths(const std::string& what, const DepthCase* cases, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        unsigned got = quoteDepth(cases[i].text, cases[i].rtf);
+        EXPECT_EQ(cases[i].depth, got) << what << ", case " << i << " (" << cases[i].text
+                                       << (cases[i].rtf ? ", RTF" : ", plain") << "): expected "
+                                       << cases[i].depth << ", got " << got;
+    }
+}
+
+} // namespace
+
+TEST_F(QuoteForms, ListLoadedAtStartUpIsPrepared)
+{
+    writeIni("[Common]\r\nIgnoreSpace=1\r\nQuaote=6\r\nQuaoteStr=＞,#,|\r\n");
+    loadSettings();
+    ASSERT_STREQ("＞,#,|", settings.quoteMarkers);
+    expectFormsOfCurrentList("after loading");
+    const DepthCase cases[] = {
+        {"＞＞ x", false, 2},
+        {"# | x", false, 2},
+        {"> x", false, 0},
+        {"  # x", false, 1},
+        {"\\'81\\'84 # x\\par", true, 2},
+        {"\\'81\\'84\\'81\\'84| x\\par", true, 3},
+        {"\\'81\\'84 > x\\par", true, 1},
+        {"\\'81\\'e3 x\\par", true, 0},
+    };
+    expectDepths("loaded list", cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST_F(QuoteForms, DefaultListWithoutFileIsPrepared)
+{
+    loadSettings();
+    expectFormsOfCurrentList("default list");
+    const DepthCase cases[] = {
+        {"> > x", false, 2},
+        {"＞｜ x", false, 2},
+        {"》≫| x", false, 3},
+        {"x ＞", false, 0},
+        {"\\'81\\'62\\'81\\'74\\'81\\'e2> | x\\par", true, 5},
+        {"\\'81\\'E2 x\\par", true, 0},
+    };
+    expectDepths("default list", cases, sizeof cases / sizeof cases[0]);
+}
+
+// Each save applies a new list at once: the old list's markers stop
+// matching, the new ones match, whether the list grows, shrinks or empties.
+TEST_F(QuoteForms, EverySavedListTakesEffectAtOnce)
+{
+    loadSettings();
+    struct Step {
+        const char* list;
+        DepthCase cases[3];
+    } steps[] = {
+        {"#", {{"# x", false, 1}, {"> x", false, 0}, {"#\\par", true, 1}}},
+        {">>,>", {{">>> x", false, 2}, {"# x", false, 0}, {">>>\\par", true, 2}}},
+        {"", {{"> x", false, 0}, {"# x", false, 0}, {">\\par", true, 0}}},
+        {",,＃,,", {{"＃＃ x", false, 2}, {", x", false, 0}, {"\\'81\\'94 x", true, 1}}},
+        {"\x81", {{"\x81 x", false, 1}, {"\\'81\\' 0", true, 0}, {"> x", false, 0}}},
+        {">,|,＞,＃,a,b,c,d,e,f", {{"f e > x", false, 3}, {"＃ｘ", false, 1}, {"\\'81\\'94f\\par", true, 2}}},
+    };
+    for (const Step& step : steps) {
+        saveCommonSettings(step.list, static_cast<int>(strlen(step.list)), "0");
+        ASSERT_STREQ(step.list, settings.quoteMarkers);
+        expectFormsOfCurrentList(std::string("after saving ") + step.list);
+        expectDepths(std::string("saved list ") + step.list, step.cases, 3);
+    }
+}
+
+// A list put in place without being applied (not through loading or saving)
+// is still matched as it stands: the forms of the previous list are not used
+// for it.
+TEST_F(QuoteForms, FormsOfAnotherListAreNotUsed)
+{
+    writeIni("[Common]\r\nQuaote=1\r\nQuaoteStr=>\r\n");
+    loadSettings();
+    EXPECT_EQ(1u, quoteDepth("> x", false));
+    char* applied = settings.quoteMarkers;
+    char replacement[] = "#";
+    settings.quoteMarkers = replacement;
+    EXPECT_EQ(0u, quoteDepth("> x", false)) << "'>' belongs to the list the forms were built from";
+    EXPECT_EQ(1u, quoteDepth("# x", false));
+    EXPECT_EQ(1u, quoteDepth("#\\par", true));
+    settings.quoteMarkers = applied;
+    EXPECT_EQ(1u, quoteDepth("> x", false));
+}
+
+// Without a list (its buffers could not be had) nothing matches, and
+// releasing the buffers takes the forms with them.
+TEST_F(QuoteForms, ReleasedListMatchesNothing)
+{
+    loadSettings();
+    EXPECT_EQ(1u, quoteDepth("> x", false));
+    releaseSettingsBuffers();
+    EXPECT_EQ(NULL, state.markerForms.list);
+    EXPECT_EQ(0u, quoteDepth("> x", false));
+    EXPECT_EQ(0u, quoteDepth(">\\par", true));
+}
