@@ -174,7 +174,7 @@ struct PieceScan {
 // Looks at one position where "\\c" or the mark's first two bytes may stand;
 // returns true when the scan is to stop there.
 template <size_t MARK_SIZE>
-bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
+inline bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
                   PieceScan* scan)
 {
     const size_t markLength = MARK_SIZE - 1;
@@ -301,7 +301,7 @@ size_t countColorResets(const char* begin, const char* end)
 // back with wider loads than it was stored with, which stalls.
 
 // Decimal digits of value, with a minus sign when negative; returns the count.
-size_t writeDecimal(char* out, long long value)
+inline size_t writeDecimal(char* out, long long value)
 {
     if (value >= 0 && value < 10) {
         out[0] = static_cast<char>('0' + value);
@@ -369,7 +369,7 @@ size_t writeStyleWords(char* out, bool bold, bool italic)
     return length;
 }
 
-size_t writeColorSelection(char* out, const ColorSelection& s)
+inline size_t writeColorSelection(char* out, const ColorSelection& s)
 {
     size_t length = writeBytes(out, "\\cf", 3);
     length += writeDecimal(out + length, s.index);
