@@ -174,8 +174,8 @@ struct PieceScan {
 // Looks at one position where "\\c" or the mark's first two bytes may stand;
 // returns true when the scan is to stop there.
 template <size_t MARK_SIZE>
-inline bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
-                  PieceScan* scan)
+inline bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE],
+                         bool stopAtMark, PieceScan* scan)
 {
     const size_t markLength = MARK_SIZE - 1;
     const size_t room = static_cast<size_t>(end - p);
@@ -585,7 +585,7 @@ int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColorin
     const char* table = findText(buf, end, COLOR_TABLE_OPENING);
     if (!table)
         return 0;
-    const char* close = static_cast<const char*>(memchr(table, '}', static_cast<size_t>(end - table)));
+    const char* close = findByte(table, end, '}');
     if (!close)
         return 0;
     size_t entries = 0;

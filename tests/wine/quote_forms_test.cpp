@@ -111,7 +111,8 @@ TEST_F(QuoteForms, EverySavedListTakesEffectAtOnce)
         {"", {{"> x", false, 0}, {"# x", false, 0}, {">\\par", true, 0}}},
         {",,＃,,", {{"＃＃ x", false, 2}, {", x", false, 0}, {"\\'81\\'94 x", true, 1}}},
         {"\x81", {{"\x81 x", false, 1}, {"\\'81\\' 0", true, 0}, {"> x", false, 0}}},
-        {">,|,＞,＃,a,b,c,d,e,f", {{"f e > x", false, 3}, {"＃ｘ", false, 1}, {"\\'81\\'94f\\par", true, 2}}},
+        {">,|,＞,＃,a,b,c,d,e,f",
+         {{"f e > x", false, 3}, {"＃ｘ", false, 1}, {"\\'81\\'94f\\par", true, 2}}},
     };
     for (const Step& step : steps) {
         saveCommonSettings(step.list, static_cast<int>(strlen(step.list)), "0");
