@@ -277,10 +277,15 @@ static char* takeClipboardText(HWND control)
 // that it passes the tab conversion and colouring of EM_REPLACESEL; the
 // range is counted from the clipboard's text as the control received it, so
 // that no character after the paste is ever re-inserted, and it grows by
-// whatever the tab conversion added on the way back in.
-static void colorPastedText(HWND control, const char* pasted, LONG start)
+// whatever the tab conversion added on the way back in. The control may
+// have taken in less than the clipboard's block holds (a block without a
+// terminator loses its last byte on the way in, and a lead byte may take
+// the byte after it along), so the count never exceeds what the paste added.
+static void colorPastedText(HWND control, const char* pasted, LONG start, int64_t inserted)
 {
-    const int64_t count = pastedPositionCount(pasted, strlen(pasted), state.isRichEdit20 != 0, systemDbcsTable());
+    int64_t count = pastedPositionCount(pasted, strlen(pasted), state.isRichEdit20 != 0, systemDbcsTable());
+    if (count > inserted)
+        count = inserted;
     if (count <= 0)
         return;   // nothing was pasted: cutting and pasting again would paste twice
     const int64_t before = textPositionCount(control);
@@ -310,10 +315,13 @@ LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam)
     // Plain pasted text takes the typing colour: make that the text colour.
     resetTypingColor(control);
     const CHARRANGE target = readSelection(control);
+    const int64_t before = textPositionCount(control);
     LRESULT result = passToControl(control, EM_PASTESPECIAL, wParam, lParam);
+    // Positions the paste added: the growth, plus what it replaced.
+    const int64_t inserted = textPositionCount(control) - before + (target.cpMax - target.cpMin);
     char* pasted = takeClipboardText(control);
     if (pasted) {
-        colorPastedText(control, pasted, target.cpMin);
+        colorPastedText(control, pasted, target.cpMin, inserted);
         free(pasted);
     }
     return result;

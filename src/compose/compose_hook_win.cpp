@@ -27,6 +27,14 @@ LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(state.savedComposeProc, control, message, wParam, lParam);
 }
 
+// Colours come from INI files as any int, but a COLORREF for the control
+// holds red, green and blue only: the top byte is dropped on the way in, as
+// the viewer's colour table drops it.
+static COLORREF rgbOnly(COLORREF color)
+{
+    return color & 0x00FFFFFF;
+}
+
 // Colour only: every other member of the format stays zero, so the rest of
 // the selection's format is left as it is.
 void setSelectionColor(HWND control, COLORREF color)
@@ -34,7 +42,7 @@ void setSelectionColor(HWND control, COLORREF color)
     CHARFORMATA format = {};
     format.cbSize = sizeof format;
     format.dwMask = CFM_COLOR;
-    format.crTextColor = color;
+    format.crTextColor = rgbOnly(color);
     SendMessageA(control, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
 }
 
@@ -164,7 +172,7 @@ static LRESULT onSetCharFormat(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const CHARFORMATA* format = reinterpret_cast<const CHARFORMATA*>(lParam);
     if (format && format->cbSize >= sizeof(CHARFORMATA)) {
-        if ((format->dwMask & CFM_COLOR) && format->crTextColor != settings.sendQuoteColor)
+        if ((format->dwMask & CFM_COLOR) && rgbOnly(format->crTextColor) != rgbOnly(settings.sendQuoteColor))
             settings.editorTextColor = format->crTextColor;
         if (settings.marginColumn > 0 || settings.showRuler)
             trackEditorFont(control, format);

@@ -14,6 +14,19 @@ void beginLineWalk(LineWalk* w, const char* text, size_t length, int64_t start,
     w->done = false;
 }
 
+// Whether the slice's last byte is a lead byte that no trail byte follows.
+static bool endsInLoneLeadByte(const char* s, size_t length, const DbcsTable& dbcs)
+{
+    size_t i = 0;
+    bool lone = false;
+    while (i < length) {
+        const bool lead = isLeadByte(dbcs, (unsigned char)s[i]);
+        lone = lead && i + 1 >= length;
+        i += lead ? 2 : 1;
+    }
+    return lone;
+}
+
 // Offset of the first `separator` byte at or after `from`, or `length`.
 static size_t findSeparator(const char* text, size_t length, size_t from, char separator)
 {
@@ -36,12 +49,18 @@ bool nextLine(LineWalk* w, LineSpan* out)
     out->cpLength = w->isRichEdit20
         ? multibyteCharCount(w->text + start, end - start, *w->dbcs)
         : (int64_t)(end - start);
-    w->position += out->cpLength + 1;
 
     size_t following = end + 1;
     // RichEdit 2.0 keeps a CR LF pair as one break, so the LF goes with it.
-    if (w->isRichEdit20 && following < w->length && w->text[following] == '\n')
+    if (w->isRichEdit20 && following < w->length && w->text[following] == '\n') {
         ++following;
+        // A lead byte without its trail byte before the pair takes the CR
+        // for its trail byte when the control converts the text: the two
+        // show as one character, and the LF alone breaks the line.
+        if (endsInLoneLeadByte(w->text + start, end - start, *w->dbcs))
+            ++out->cpLength;
+    }
+    w->position += out->cpLength + 1;
     w->next = following;
     // No separator, or nothing after the last one: the text ended in a break,
     // and the empty line the control shows there is not the text's own.
