@@ -25,6 +25,8 @@ foreach(src ${WINE_TEST_SOURCES})
   # A test that exercises plug-in code below the entry points (the settings
   # record after loading, say) compiles that code in beside the host.
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources)
     file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources linked)
     list(TRANSFORM linked PREPEND ${CMAKE_SOURCE_DIR}/)
     target_sources(${name} PRIVATE ${linked})

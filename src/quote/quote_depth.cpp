@@ -1,5 +1,7 @@
 #include "quote/quote_depth.h"
 
+#include "compose/dbcs.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -76,6 +78,22 @@ bool buildEscapedForm(const char* entry, size_t length, char* out, size_t capaci
     }
     *formLength = used;
     return true;
+}
+
+// Whether the marker entry[0..length) stops after the first byte of a
+// double-byte character. The options page never produces one, but a list
+// length that cuts the stored text does; compared as bytes, such a marker
+// would take every line beginning with a character of the same first byte
+// (the ideographic space, "、", "。") for a quote and leave the depth count in
+// the middle of a character. The mail is Shift_JIS whatever the system, so
+// its table decides.
+bool endsInsideCharacter(const char* entry, size_t length)
+{
+    const DbcsTable& table = cp932Table();
+    size_t i = 0;
+    while (i < length)
+        i += isLeadByte(table, static_cast<unsigned char>(entry[i])) ? 2 : 1;
+    return i > length;
 }
 
 // A set with no forms: every head slot unusable (no line masked to nothing
@@ -282,14 +300,17 @@ int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
     const char* entry = m.markers;
     for (;;) {
         size_t length = strcspn(entry, ",");
-        // An empty entry (",," or a comma at either end) never matches.
+        // An empty entry (",," or a comma at either end) never matches, nor
+        // does half a character in plain text.
         if (length > 0) {
             const size_t plainAt = f.plain.size;
             if (m.scratchSize - plainAt <= length)
                 return 0;
-            memcpy(m.scratch + plainAt, entry, length);
-            m.scratch[plainAt + length] = '\0';
-            addForm(f.plain, plainAt, length);
+            if (!endsInsideCharacter(entry, length)) {
+                memcpy(m.scratch + plainAt, entry, length);
+                m.scratch[plainAt + length] = '\0';
+                addForm(f.plain, plainAt, length);
+            }
 
             const size_t escapedAt = f.escaped.size;
             size_t formLength = 0;

@@ -520,6 +520,10 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
     PieceScan scan;
     scanPiece<'\r', '\n'>(buf, end, LINE_BREAK, true, &scan);
     const char* lineBreak = scan.mark;
+    // The run belongs to the Subject line only if it ends before the line
+    // break; a run reaching past it would repeat the next line's text.
+    if (lineBreak && runEnd >= lineBreak)
+        return 0;
     const char* keptEnd = lineBreak ? lineBreak : end;
     // Only the resets in the value count. The label ends in a colon, so no
     // reset straddles the value's start.

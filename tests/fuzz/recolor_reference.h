@@ -80,9 +80,19 @@ inline bool buildEscapedForm(const char* marker, char* out, size_t capacity, siz
     return true;
 }
 
+// A marker cut after the first byte of a Shift_JIS character never matches
+// in plain text either.
 inline bool buildPlainForm(const char* marker, char* out, size_t capacity, size_t* formLength)
 {
     size_t length = strlen(marker);
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char byte = static_cast<unsigned char>(marker[i]);
+        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+            if (i + 1 == length)
+                return false;
+            ++i;
+        }
+    }
     if (length >= capacity)
         return false;
     memcpy(out, marker, length + 1);
@@ -366,6 +376,8 @@ inline int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long lon
     if (!runEnd)
         return 0;
     const char* lineBreak = findWithin(buf, end, "\r\n");
+    if (lineBreak && runEnd >= lineBreak)
+        return 0;
 
     char* work = static_cast<char*>(malloc(cb));
     if (!work)

@@ -210,7 +210,9 @@ TEST(QuoteDepth, RtfSyntaxCharactersAsMarkers)
 
 // A marker whose last byte has the top bit set has no second byte to escape.
 // In RTF the escaping must stop at the marker's end and the marker must never
-// match; in plain text it is just its bytes.
+// match. In plain text a marker that ends after the first byte of a Shift_JIS
+// character never matches either (it would split the line's character), while
+// a half-width katakana, a whole character of one byte, still does.
 TEST(QuoteDepth, CutDoubleByteMarker)
 {
     const DepthCase cases[] = {
@@ -219,15 +221,17 @@ TEST(QuoteDepth, CutDoubleByteMarker)
         {">,\x81", 0, 0, true, "\\'81\\'84 x", 0},
         {">,\x81", 0, 0, true, "\\'81 x", 0},
         {">,\x81", 0, 0, true, "> x", 1},
-        {">,\x81", 0, 0, false, "\x81\x84 x", 1},
-        {">,\x81", 0, 0, false, "\x81\x81> x", 3},
+        {">,\x81", 0, 0, false, "\x81\x84 x", 0},
+        {">,\x81", 0, 0, false, "> \x81\x84 x", 1},
+        {">,\x81", 0, 0, false, "\x81\x81> x", 0},
         {"\xB1", 1, 0, true, " \\'b1\\' 0", 0},
         {"\xB1", 1, 0, false, " \xB1 x", 1},
         // Followed by another marker: escaping must not run into it.
         {"\x81,>", 0, 0, true, "\\'81\\' 0> x", 0},
         {"\x81,>", 0, 0, true, "\\'81\\'2c> x", 0},
         {"\x81,>", 0, 0, true, "> x", 1},
-        {"\x81,>", 0, 0, false, "\x81> x", 2},
+        {"\x81,>", 0, 0, false, "\x81> x", 0},
+        {"\x81,>", 0, 0, false, "> x", 1},
         {"\x81\x84\x81,\x81\x84", 0, 0, true, "\\'81\\'84 x", 1},
         {"\x81\x84\x81,\x81\x84", 0, 0, false, "\x81\x84\x81 x", 1},
     };

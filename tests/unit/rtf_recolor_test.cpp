@@ -235,8 +235,6 @@ TEST(RecolorSubjectLine, ColoursTheValueAndRestoresTheRun)
          "\\plain\\b Subject:\\cf2 a\\cf2 b\\cf0 \r\n\\par "},
         {"double-byte value", 2, "\\plain\\b Subject:\\b0\\cf0 \\'81\\'84 x\r\n\\par ",
          "\\plain\\b Subject:\\b0\\cf2 \\'81\\'84 x\\b0\\cf0 \r\n\\par "},
-        {"line break before the label", 2, "\\plain\r\n\\b Subject:\\cf0 Hi",
-         "\\plain\\cf0 \r\n\\par "},
         {"empty run", 2, "\\plain\\b Subject: Hi\r\n\\par ",
          "\\plain\\b Subject: Hi \r\n\\par "},
         {"header index 12 written in full", 12, "\\plain\\b Subject:\\b0\\cf0 Hi\r\n\\par ",
@@ -263,6 +261,10 @@ TEST(RecolorSubjectLine, OtherPiecesPassUnchanged)
         {"another header line", 1, "\\plain\\b From:\\b0\\cf0 someone\r\n\\par "},
         {"header line holding a table", 1, "\\plain{\\colortbl;\\red0\\green0\\blue0;}"},
         {"label with no space after it", 1, "\\plain\\b Subject:\\b0\\cf0\\par"},
+        // The subject text would be dropped or repeated: the run after the
+        // label has to end before the first line break.
+        {"line break before the label", 1, "\\plain\r\n\\b Subject:\\cf0 Hi"},
+        {"space only after the line break", 1, "\\plain\\b Subject:Hello\r\n\\par "},
         {"label not after \\plain", 1, "\\pard\\b Subject:\\b0\\cf0 Hi\r\n\\par "},
         {"header colouring off", 0, "\\plain\\b Subject:\\b0\\cf0 Hi\r\n\\par "},
         {"ordinary line", 1, "Hello \\cf0 world\\par "},

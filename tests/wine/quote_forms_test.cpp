@@ -110,7 +110,9 @@ TEST_F(QuoteForms, EverySavedListTakesEffectAtOnce)
         {">>,>", {{">>> x", false, 2}, {"# x", false, 0}, {">>>\\par", true, 2}}},
         {"", {{"> x", false, 0}, {"# x", false, 0}, {">\\par", true, 0}}},
         {",,＃,,", {{"＃＃ x", false, 2}, {", x", false, 0}, {"\\'81\\'94 x", true, 1}}},
-        {"\x81", {{"\x81 x", false, 1}, {"\\'81\\' 0", true, 0}, {"> x", false, 0}}},
+        // Half a character matches nowhere; a half-width katakana is whole.
+        {"\x81", {{"\x81\x84 x", false, 0}, {"\\'81\\' 0", true, 0}, {"\x81\x40x", false, 0}}},
+        {"\xB1", {{"\xB1\xB1 x", false, 2}, {"\x81\x84 x", false, 0}, {"> x", false, 0}}},
         {">,|,＞,＃,a,b,c,d,e,f",
          {{"f e > x", false, 3}, {"＃ｘ", false, 1}, {"\\'81\\'94f\\par", true, 2}}},
     };
