@@ -6,14 +6,13 @@
 // itself is loaded for the cases that look at what the reader sees.
 #include "abuse_support.h"
 #include "compose_support.h"
+#include "settings_support.h"
 #include <limits.h>
 #include <algorithm>
 #include <string.h>
 #include <vector>
-#include "shell/plugin_state.h"
 
 PluginState state;
-extern "C" const char* WINAPI hostGetMailbox();
 
 namespace {
 
@@ -110,29 +109,13 @@ std::string expandedTabs(const std::string& text, unsigned width)
 }
 
 // The settings code compiled into this program, over a fresh mailbox.
-class SettingsRecord : public ::testing::Test {
+class SettingsRecord : public SettingsFixture {
 protected:
-    void SetUp() override
-    {
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        memset(&state, 0, sizeof state);
-        memset(&settings, 0, sizeof settings);
-        state.host.getMailbox = hostGetMailbox;
-        mailbox = makeMailboxDir();
-        hostSetMailbox(mailbox.c_str());
-    }
     void TearDown() override
     {
         SetFileAttributesA(iniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        state.lineBuffer = NULL;
+        SettingsFixture::TearDown();
     }
-    std::string iniPath() const { return mailbox + "Huescope.ini"; }
-    void writeIni(const std::string& text) { writeFile(iniPath(), text); }
-    void writeMailboxIni(const std::string& text) { writeFile(mailbox + "Mailbox.ini", text); }
-    std::string ini() { return readFile(iniPath()); }
 
     // The marker list and its working buffers agree with each other: the
     // scratch buffer holds the list, the escaped one four bytes a byte and
@@ -154,8 +137,6 @@ protected:
         EXPECT_EQ(length + 1, state.markerScratchSize) << what;
         expectConsistentMarkerBuffers(what);
     }
-
-    std::string mailbox;
 };
 
 class GarbageRecord : public SettingsRecord, public ::testing::WithParamInterface<Garbage> {};

@@ -12,40 +12,6 @@
 
 namespace abuse {
 
-// Points one import of module at replacement; returns what it pointed at
-// before, or null when module has no such import.
-inline void* redirectImport(HMODULE module, const char* dll, const char* function, void* replacement)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(module);
-    const IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!directory.VirtualAddress)
-        return nullptr;
-    auto import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-    for (; import->Name; ++import) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + import->Name), dll) != 0)
-            continue;
-        DWORD namesAt = import->OriginalFirstThunk ? import->OriginalFirstThunk : import->FirstThunk;
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesAt);
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<char*>(byName->Name), function) != 0)
-                continue;
-            DWORD protection;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
-            void* previous = reinterpret_cast<void*>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
-            return previous;
-        }
-    }
-    return nullptr;
-}
-
 // ---------------------------------------------------------------------------
 // The plug-in's heap blocks. Its malloc, calloc, realloc and free (from
 // msvcrt.dll) go through wrappers that remember every block handed out while

@@ -3,37 +3,15 @@
 // tests load and save lists through real INI files and check that the forms
 // in use are always the current list's, in plain text and in RTF, with the
 // settings and quote code compiled into this program.
-#include "wine_support.h"
+#include "settings_support.h"
 #include <string.h>
 #include <string>
-#include "shell/plugin_state.h"
 
 PluginState state;
-extern "C" const char* WINAPI hostGetMailbox();
 
 namespace {
 
-class QuoteForms : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        memset(&state, 0, sizeof state);
-        memset(&settings, 0, sizeof settings);
-        state.host.getMailbox = hostGetMailbox;
-        mailbox = makeMailboxDir();
-        hostSetMailbox(mailbox.c_str());
-    }
-    void TearDown() override
-    {
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        state.lineBuffer = NULL;
-    }
-    void writeIni(const std::string& text) { writeFile(mailbox + "Huescope.ini", text); }
-    std::string mailbox;
-};
+class QuoteForms : public SettingsFixture {};
 
 // The forms in the state were built from the list in the settings, into its
 // working buffers: the matcher takes them as they are.

@@ -1,38 +1,14 @@
 // Settings against real INI files on disk, through the platform's profile
 // functions, with the settings code compiled into this program.
-#include "wine_support.h"
+#include "settings_support.h"
 #include <string.h>
 #include <vector>
-#include "shell/plugin_state.h"
 
 PluginState state;
-extern "C" const char* WINAPI hostGetMailbox();
 
 namespace {
 
-class Settings : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        memset(&state, 0, sizeof state);
-        memset(&settings, 0, sizeof settings);
-        state.host.getMailbox = hostGetMailbox;
-        mailbox = makeMailboxDir();
-        hostSetMailbox(mailbox.c_str());
-    }
-    void TearDown() override
-    {
-        releaseSettingsBuffers();
-        free(state.lineBuffer);
-        state.lineBuffer = NULL;
-    }
-    void writeIni(const std::string& text) { writeFile(mailbox + "Huescope.ini", text); }
-    void writeMailboxIni(const std::string& text) { writeFile(mailbox + "Mailbox.ini", text); }
-    std::string ini() { return readFile(mailbox + "Huescope.ini"); }
-    std::string mailbox;
-};
+class Settings : public SettingsFixture {};
 
 // "key=value" lines of one section, in file order.
 std::vector<std::string> sectionLines(const std::string& file, const std::string& section)

@@ -62,3 +62,8 @@ std::string controlText(HWND control);   // WM_GETTEXT
 // Finds text in the control's plain text; returns its character position on
 // a RichEdit 2.0 control (positions of the wide text) or -1.
 LONG findInControl(HWND control, const char* text);
+
+// Points one import of module (a function imported by name from dll) at
+// replacement; returns what it pointed at before, or null when module has no
+// such import. For fault injection and for counting what the plug-in calls.
+void* redirectImport(HMODULE module, const char* dll, const char* function, void* replacement);
