@@ -16,6 +16,7 @@
 namespace {
 
 using abuse::controlAnswers;
+using abuse::expandedTabs;
 using abuse::firstDifference;
 
 // ---------------------------------------------------------------------------
@@ -49,24 +50,6 @@ std::vector<std::string> linesOf(const std::string& text)
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-}
-
-// Tabs replaced by spaces up to the next multiple of width, columns counted
-// in bytes from each line's start (from `column` on the first line).
-std::string expandedTabs(const std::string& text, unsigned width, unsigned column = 0)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\t') {
-            unsigned spaces = width - column % width;
-            out.append(spaces, ' ');
-            column = 0;
-        } else {
-            out += c;
-            column = (c == '\r' || c == '\n') ? 0 : column + 1;
-        }
-    }
-    return out;
 }
 
 bool isLeadByte(unsigned char c)

@@ -17,6 +17,7 @@ PluginState state;
 namespace {
 
 using abuse::controlAnswers;
+using abuse::expandedTabs;
 using abuse::firstDifference;
 
 // ---------------------------------------------------------------------------
@@ -87,25 +88,6 @@ int clampedTwips(int tenths)
 {
     long long twips = static_cast<long long>(tenths) * 2;
     return twips > INT_MAX ? INT_MAX : twips < INT_MIN ? INT_MIN : static_cast<int>(twips);
-}
-
-// Tabs expanded by byte columns from the start of each line, as the compose
-// editor does for a text set into an empty control.
-std::string expandedTabs(const std::string& text, unsigned width)
-{
-    std::string out;
-    unsigned column = 0;
-    for (char c : text) {
-        if (c == '\t') {
-            unsigned spaces = width - column % width;
-            out.append(spaces, ' ');
-            column = 0;
-        } else {
-            out += c;
-            column = (c == '\r' || c == '\n') ? 0 : column + 1;
-        }
-    }
-    return out;
 }
 
 // The settings code compiled into this program, over a fresh mailbox.

@@ -232,4 +232,22 @@ inline DWORD elapsedSince(DWORD start)
     return GetTickCount() - start;
 }
 
+// Tabs replaced by spaces up to the next multiple of width, columns counted
+// in bytes from each line's start (from `column` on the first line).
+inline std::string expandedTabs(const std::string& text, unsigned width, unsigned column = 0)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\t') {
+            unsigned spaces = width - column % width;
+            out.append(spaces, ' ');
+            column = 0;
+        } else {
+            out += c;
+            column = (c == '\r' || c == '\n') ? 0 : column + 1;
+        }
+    }
+    return out;
+}
+
 } // namespace abuse
