@@ -26,6 +26,7 @@
 #include "quote/quote_depth.h"
 #include "settings/settings.h"
 #include "viewer/rtf_recolor.h"
+#include "../host/rtf_escape.h"
 
 namespace {
 
@@ -51,37 +52,6 @@ std::string toShiftJis(const char* utf8)
     }
     iconv_close(cd);
     out.resize(out.size() - dstLeft);
-    return out;
-}
-
-// Shift_JIS lead bytes, as code page 932 has them.
-bool isLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// The host's RTF spelling of message text: both bytes of a double-byte
-// character as \'xx in lower-case hex, the trail byte too when it is ASCII
-// (the trail of "ソ" is a backslash), and a backslash or brace of the text
-// escaped with a backslash.
-std::string hostRtfEscape(const std::string& text)
-{
-    std::string out;
-    bool trail = false;
-    for (unsigned char c : text) {
-        const bool escapeTrail = trail;
-        trail = !trail && isLeadByte(c);
-        if (c >= 0x80 || escapeTrail) {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\'%02x", c);
-            out += hex;
-        } else if (c == '\\' || c == '{' || c == '}') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
     return out;
 }
 

@@ -11,7 +11,8 @@ add_library(huescope_core_bench STATIC ${HUESCOPE_CORE_SOURCES})
 target_include_directories(huescope_core_bench PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(huescope_core_bench PRIVATE -Wall -Wextra ${HUESCOPE_BENCH_FLAGS})
 
-add_executable(huescope_bench ${CMAKE_SOURCE_DIR}/bench/core_bench.cpp)
+add_executable(huescope_bench ${CMAKE_SOURCE_DIR}/bench/core_bench.cpp
+               ${CMAKE_SOURCE_DIR}/host/rtf_escape.cpp)
 target_compile_options(huescope_bench PRIVATE -Wall -Wextra ${HUESCOPE_BENCH_FLAGS})
 target_link_libraries(huescope_bench PRIVATE huescope_core_bench benchmark::benchmark)
 

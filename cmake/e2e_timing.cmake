@@ -5,6 +5,4 @@ set_target_properties(e2e_timing PROPERTIES OUTPUT_NAME Quillpost RUNTIME_OUTPUT
 target_compile_options(e2e_timing PRIVATE ${WIN_FLAGS} -O2)
 target_link_options(e2e_timing PRIVATE ${STATIC_RUNTIME} ${CMAKE_BINARY_DIR}/host.def)
 target_link_libraries(e2e_timing PRIVATE quillpost_host)
-add_dependencies(e2e_timing Huescope)
-add_custom_command(TARGET e2e_timing POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${CMAKE_BINARY_DIR}/bench-e2e/)
+place_plugin_beside(e2e_timing ${CMAKE_BINARY_DIR}/bench-e2e)

@@ -27,6 +27,7 @@ write_host_def(${CMAKE_BINARY_DIR}/host_without_jistosjis.def JisToSjis)
 
 file(GLOB HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*_win.cpp)
 list(FILTER HOST_SOURCES EXCLUDE REGEX "main_win\\.cpp$")
+list(APPEND HOST_SOURCES ${CMAKE_SOURCE_DIR}/host/rtf_escape.cpp)
 add_library(quillpost_host STATIC ${HOST_SOURCES})
 target_include_directories(quillpost_host PUBLIC ${CMAKE_SOURCE_DIR}/host)
 target_compile_options(quillpost_host PRIVATE ${WIN_FLAGS})
@@ -44,6 +45,4 @@ function(add_host_program target def dir)
 endfunction()
 
 add_host_program(quillpost ${CMAKE_BINARY_DIR}/host.def ${CMAKE_BINARY_DIR}/host ${CMAKE_SOURCE_DIR}/host/main_win.cpp)
-add_custom_command(TARGET quillpost POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${CMAKE_BINARY_DIR}/host/)
-add_dependencies(quillpost Huescope)
+place_plugin_beside(quillpost ${CMAKE_BINARY_DIR}/host)

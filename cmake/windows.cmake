@@ -19,6 +19,17 @@ target_link_libraries(Huescope PRIVATE ${SYSTEM_LIBS})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/shell/huescope.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/settings/sheet/pages.rc;${CMAKE_SOURCE_DIR}/src/shell/resource.h")
 
+# Puts Huescope.dll beside a program's Quillpost.exe in dir, copied again
+# whenever the DLL is relinked. (A POST_BUILD step of the program would run
+# only when the program itself is relinked, and leave an old DLL beside it.)
+function(place_plugin_beside program dir)
+  add_custom_command(OUTPUT ${dir}/Huescope.dll
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${dir}/Huescope.dll
+    DEPENDS Huescope)
+  add_custom_target(${program}_plugin ALL DEPENDS ${dir}/Huescope.dll)
+  add_dependencies(${program} ${program}_plugin)
+endfunction()
+
 include(cmake/host.cmake)
 if(HUESCOPE_ARCH STREQUAL "x86_64")
   include(cmake/wine_tests.cmake)

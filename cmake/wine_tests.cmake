@@ -21,7 +21,6 @@ foreach(src ${WINE_TEST_SOURCES})
   target_compile_options(${name} PRIVATE ${WIN_FLAGS})
   target_link_options(${name} PRIVATE ${STATIC_RUNTIME})
   target_link_libraries(${name} PRIVATE wine_support gtest_main)
-  add_dependencies(${name} Huescope)
   # A test that exercises plug-in code below the entry points (the settings
   # record after loading, say) compiles that code in beside the host.
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/${name}.sources)
@@ -31,8 +30,7 @@ foreach(src ${WINE_TEST_SOURCES})
     list(TRANSFORM linked PREPEND ${CMAKE_SOURCE_DIR}/)
     target_sources(${name} PRIVATE ${linked})
   endif()
-  add_custom_command(TARGET ${name} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${dir}/)
+  place_plugin_beside(${name} ${dir})
 endforeach()
 
 # The refusal test runs as another program, beside a Quillpost.exe that
@@ -44,6 +42,5 @@ set_target_properties(refusal PROPERTIES OUTPUT_NAME refusal RUNTIME_OUTPUT_DIRE
 target_compile_options(refusal PRIVATE ${WIN_FLAGS})
 target_link_options(refusal PRIVATE ${STATIC_RUNTIME})
 target_link_libraries(refusal PRIVATE wine_support gtest_main)
-add_dependencies(refusal Huescope quillpost_incomplete)
-add_custom_command(TARGET refusal POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Huescope> ${CMAKE_BINARY_DIR}/tests/refusal/)
+add_dependencies(refusal quillpost_incomplete)
+place_plugin_beside(refusal ${CMAKE_BINARY_DIR}/tests/refusal)

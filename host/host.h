@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "rtf_escape.h"
 
 typedef int(WINAPI* HostCommandHandler)(HWND window, int param);
 
@@ -60,9 +61,6 @@ std::vector<std::string> hostRtfPieces(const HostMessage& message);
 // Streams pieces into control with EM_STREAMIN, one piece (or as much of it
 // as fits) per callback call, zero-terminated.
 LRESULT hostStreamPieces(HWND control, const std::vector<std::string>& pieces);
-// Escapes Shift_JIS text for RTF: \'xx for both bytes of a double-byte
-// character and for any other byte >= 0x80; \\ \{ \} escaped.
-std::string hostRtfEscape(const std::string& text);
 
 // Pumps the thread's messages for about ms milliseconds.
 void hostPump(DWORD ms);

@@ -4,29 +4,6 @@
 #include <richedit.h>
 #include "host.h"
 
-std::string hostRtfEscape(const std::string& text)
-{
-    std::string out;
-    // Both bytes of a double-byte character are written as \'xx, also a
-    // trail byte below 0x80 (the trail of "｜" is 'b').
-    bool trail = false;
-    for (unsigned char c : text) {
-        bool escapeTrail = trail;
-        trail = !trail && IsDBCSLeadByteEx(932, c);
-        if (c >= 0x80 || escapeTrail) {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\'%02x", c);
-            out += hex;
-        } else if (c == '\\' || c == '{' || c == '}') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 static std::string headerPiece(const char* label, const std::string& value, bool bold)
 {
     // Header lines begin with \plain; the label in bold, then control words

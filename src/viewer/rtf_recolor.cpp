@@ -160,6 +160,45 @@ const char* findLastText(const char* begin, const char* end, const char (&needle
     return nullptr;
 }
 
+// Mail text reaches the RTF with every backslash doubled, so a backslash that
+// follows an odd number of backslashes is the second half of such a pair:
+// "\\par" or "\\cf0" there is text the reader sees (a path such as
+// C:\parts), not a control word. Counted back to the piece's start.
+bool escapedByBackslash(const char* pieceStart, const char* p)
+{
+    size_t run = 0;
+    while (p > pieceStart && p[-1] == '\\') {
+        --p;
+        ++run;
+    }
+    return (run & 1) != 0;
+}
+
+// The first control word needle (a constant beginning with a backslash) in
+// the piece [begin, end) that is not text, or null.
+template <size_t SIZE>
+const char* findControlWord(const char* begin, const char* end, const char (&needle)[SIZE])
+{
+    for (const char* p = begin; (p = findText(p, end, needle)) != nullptr; ++p) {
+        if (!escapedByBackslash(begin, p))
+            return p;
+    }
+    return nullptr;
+}
+
+// The last of them in [from, end).
+template <size_t SIZE>
+const char* findLastControlWord(const char* pieceStart, const char* from, const char* end,
+                                const char (&needle)[SIZE])
+{
+    for (const char* limit = end; const char* p = findLastText(from, limit, needle);
+         limit = p) {
+        if (!escapedByBackslash(pieceStart, p))
+            return p;
+    }
+    return nullptr;
+}
+
 // What one pass over part of a piece found: the host's "\\cf0" resets to the
 // default colour (where the first few are, so that the rewrite need not look
 // for them again) and the first occurrence of one other mark.
@@ -174,11 +213,13 @@ struct PieceScan {
 // Looks at one position where "\\c" or the mark's first two bytes may stand;
 // returns true when the scan is to stop there.
 template <size_t MARK_SIZE>
-inline bool notePosition(const char* p, const char* end, const char (&mark)[MARK_SIZE],
-                         bool stopAtMark, PieceScan* scan)
+inline bool notePosition(const char* pieceStart, const char* p, const char* end,
+                         const char (&mark)[MARK_SIZE], bool stopAtMark, PieceScan* scan)
 {
     const size_t markLength = MARK_SIZE - 1;
     const size_t room = static_cast<size_t>(end - p);
+    if (p[0] == '\\' && escapedByBackslash(pieceStart, p))
+        return false;
     if (room >= DEFAULT_COLOR_WORD_LENGTH
         && memcmp(p, DEFAULT_COLOR_WORD, DEFAULT_COLOR_WORD_LENGTH) == 0) {
         if (scan->resets < NOTED_RESETS)
@@ -221,7 +262,9 @@ unsigned blockHits(const char* block)
 // beginning MARK_FIRST MARK_SECOND, and such that no "\\cf0" can overlap it:
 // "\\par", CR LF). "\\cf0" cannot overlap itself either, so the count is what
 // a left-to-right replacement meets. With stopAtMark the pass ends at the
-// mark, and only the resets before it count.
+// mark, and only the resets before it count. Backslashes that are text are
+// told by counting back to begin, which must not follow a backslash (the
+// piece's start, or the byte after the Subject label's colon).
 template <char MARK_FIRST, char MARK_SECOND, size_t MARK_SIZE>
 void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
                PieceScan* scan)
@@ -237,7 +280,7 @@ void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE]
             unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(p)
                             | blockHits<MARK_FIRST, MARK_SECOND>(p + 16) << 16;
             for (; hits; hits &= hits - 1) {
-                if (notePosition(p + __builtin_ctz(hits), end, mark, stopAtMark, scan))
+                if (notePosition(begin, p + __builtin_ctz(hits), end, mark, stopAtMark, scan))
                     return;
             }
             p += 32;
@@ -250,7 +293,7 @@ void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE]
             if (block != p)
                 hits &= ~0u << (p - block);
             for (; hits; hits &= hits - 1) {
-                if (notePosition(block + __builtin_ctz(hits), end, mark, stopAtMark, scan))
+                if (notePosition(begin, block + __builtin_ctz(hits), end, mark, stopAtMark, scan))
                     return;
             }
             if (block == last)
@@ -261,7 +304,7 @@ void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE]
 #endif
     for (; end - p >= 2; ++p) {
         if ((p[0] == '\\' && p[1] == 'c') || (p[0] == MARK_FIRST && p[1] == MARK_SECOND)) {
-            if (notePosition(p, end, mark, stopAtMark, scan))
+            if (notePosition(begin, p, end, mark, stopAtMark, scan))
                 return;
         }
     }
@@ -280,17 +323,6 @@ ResetList notedResets(const PieceScan& scan, size_t first, size_t count)
     if (scan.resets > NOTED_RESETS)
         return ResetList{nullptr, 0, false};
     return ResetList{scan.resetAt + first, count, true};
-}
-
-// Every "\\cf0" in [begin, end).
-size_t countColorResets(const char* begin, const char* end)
-{
-    size_t count = 0;
-    for (const char* p = begin;
-         (p = findText(p, end, DEFAULT_COLOR_WORD)) != nullptr;
-         p += DEFAULT_COLOR_WORD_LENGTH)
-        ++count;
-    return count;
 }
 
 // ---------------------------------------------------------------------------
@@ -412,7 +444,7 @@ size_t moveWithColorResets(char* buf, size_t from, size_t to, size_t destination
         if (resets.complete)
             reset = left > 0 ? resets.at[--left] : nullptr;
         else
-            reset = findLastText(begin, limit, DEFAULT_COLOR_WORD);
+            reset = findLastControlWord(buf, begin, limit, DEFAULT_COLOR_WORD);
         if (!reset)
             break;
         const char* after = reset + DEFAULT_COLOR_WORD_LENGTH;
@@ -500,43 +532,61 @@ int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewColoring&
     return 1;
 }
 
+bool isAsciiLetter(char c)
+{
+    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
+}
+
+bool isAsciiDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Whether [begin, end) is nothing but control words: a backslash, letters,
+// and an optional number. Text there (a subject written right after the
+// label) would be shown twice once the run is repeated after the value.
+bool isControlWordRun(const char* begin, const char* end)
+{
+    const char* p = begin;
+    while (p < end) {
+        if (*p++ != '\\' || p == end || !isAsciiLetter(*p))
+            return false;
+        while (p < end && isAsciiLetter(*p))
+            ++p;
+        if (p < end && *p == '-')
+            ++p;
+        while (p < end && isAsciiDigit(*p))
+            ++p;
+    }
+    return true;
+}
+
 // The Subject header: the control-word run after the label ends with the
 // host's "\cf0"; turning that into the header colour colours the value, and
 // repeating the run as the host wrote it after the value brings the default
-// colour back before the paragraph mark. Whatever followed the first CR LF is
-// replaced by the paragraph mark.
+// colour back before the paragraph mark. Whatever followed the first CR LF
+// after the value is replaced by the paragraph mark. A piece whose label is
+// text, or whose run holds anything but control words, passes unchanged.
 int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long headerIndex,
                        size_t* newLength)
 {
     const char* end = buf + pieceLength;
-    const char* label = findText(buf, end, SUBJECT_LABEL);
+    const char* label = findControlWord(buf, end, SUBJECT_LABEL);
     if (!label)
         return 0;
     const char* value = label + SUBJECT_LABEL_LENGTH;
     const char* runEnd = findByte(value, end, ' ');
-    if (!runEnd)
+    if (!runEnd || !isControlWordRun(value, runEnd))
         return 0;
-    // One pass from the start for the first CR LF, counting resets on the way.
+    // One pass over the value for the line break that ends the Subject line,
+    // counting resets on the way (the label ends in a colon, so no reset
+    // straddles the value's start). The run holds no CR, so the line break
+    // comes after it. A line before the label (another header in the same
+    // piece) is kept as it is.
     PieceScan scan;
-    scanPiece<'\r', '\n'>(buf, end, LINE_BREAK, true, &scan);
+    scanPiece<'\r', '\n'>(value, end, LINE_BREAK, true, &scan);
     const char* lineBreak = scan.mark;
-    // The run belongs to the Subject line only if it ends before the line
-    // break; a run reaching past it would repeat the next line's text.
-    if (lineBreak && runEnd >= lineBreak)
-        return 0;
     const char* keptEnd = lineBreak ? lineBreak : end;
-    // Only the resets in the value count. The label ends in a colon, so no
-    // reset straddles the value's start.
-    size_t resetsBefore = 0;
-    size_t resets = 0;
-    if (keptEnd > value) {
-        while (resetsBefore < scan.resets && resetsBefore < NOTED_RESETS
-               && scan.resetAt[resetsBefore] < value)
-            ++resetsBefore;
-        if (resetsBefore == NOTED_RESETS)
-            resetsBefore = countColorResets(buf, value);
-        resets = scan.resets - resetsBefore;
-    }
 
     const ColorSelection selection = colorSelection(headerIndex, false, false);
     const size_t growth = selection.length - DEFAULT_COLOR_WORD_LENGTH;
@@ -547,12 +597,9 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
 
     // Up to the line break (the value's resets coloured), the run again, the
     // paragraph mark.
-    size_t coloured = keptAt;
-    if (keptAt > valueAt) {
-        if (growth != 0 && resets > cb / growth)
-            return 0;
-        coloured += resets * growth;
-    }
+    if (growth != 0 && scan.resets > cb / growth)
+        return 0;
+    const size_t coloured = keptAt + scan.resets * growth;
     const size_t length = coloured + runLength + lineEndLength;
     if (coloured >= cb || length >= cb)
         return 0;
@@ -563,16 +610,14 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
     if (lineBreak)
         memcpy(buf + coloured + runLength, SUBJECT_LINE_END, SUBJECT_LINE_END_LENGTH);
     buf[length] = '\0';
-    if (keptAt > valueAt) {
-        // The header colour's index usually has one digit: the resets are
-        // overwritten where they stand.
-        if (growth == 0 && scan.resets <= NOTED_RESETS) {
-            for (size_t k = resetsBefore; k < scan.resets; ++k)
-                writeColorSelection(buf + (scan.resetAt[k] - buf), selection);
-        } else {
-            moveWithColorResets(buf, valueAt, keptAt, coloured, selection,
-                                notedResets(scan, resetsBefore, resets));
-        }
+    // The header colour's index usually has one digit: the resets are
+    // overwritten where they stand.
+    if (growth == 0 && scan.resets <= NOTED_RESETS) {
+        for (size_t k = 0; k < scan.resets; ++k)
+            writeColorSelection(buf + (scan.resetAt[k] - buf), selection);
+    } else {
+        moveWithColorResets(buf, valueAt, keptAt, coloured, selection,
+                            notedResets(scan, 0, scan.resets));
     }
     *newLength = length;
     return 1;

@@ -16,18 +16,8 @@
 #include <initializer_list>
 
 #include "viewer/rtf_recolor.h"
+#include "marker_lists.h"
 #include "recolor_reference.h"
-
-static const char* const MARKER_LISTS[] = {
-    ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2",
-    ">",
-    "\\",
-    "{,>",
-    ">,\x81",
-    "\x81,>> ,\\'",
-    "",
-    ",,>,,",
-};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,6 +4,7 @@
 // code against: both must give the same answer, byte for byte, on any input.
 // Header-only, so that the unit tests and the fuzz targets share it.
 #pragma once
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -288,6 +289,46 @@ inline const char* findWithin(const char* begin, const char* end, const char* ne
     return nullptr;
 }
 
+// Whether p, in text that starts at start, is the second backslash of an
+// escaped pair: mail text "\par" is written "\\par" and is no control word.
+inline bool escapedAt(const char* start, const char* p)
+{
+    size_t run = 0;
+    for (const char* q = p; q > start && q[-1] == '\\'; --q)
+        ++run;
+    return run % 2 == 1;
+}
+
+// First occurrence of the control word needle in [begin, end) that is not
+// escaped text (backslashes counted back to start), or null.
+inline const char* findControlWithin(const char* start, const char* begin, const char* end,
+                                     const char* needle)
+{
+    for (const char* p = begin; (p = findWithin(p, end, needle)) != nullptr; ++p) {
+        if (!escapedAt(start, p))
+            return p;
+    }
+    return nullptr;
+}
+
+// Control words only: backslash, letters, an optional signed number.
+inline bool onlyControlWords(const char* begin, const char* end)
+{
+    const char* p = begin;
+    while (p < end) {
+        if (*p != '\\' || p + 1 == end || !isalpha(static_cast<unsigned char>(p[1])))
+            return false;
+        p += 2;
+        while (p < end && isalpha(static_cast<unsigned char>(*p)))
+            ++p;
+        if (p < end && *p == '-')
+            ++p;
+        while (p < end && isdigit(static_cast<unsigned char>(*p)))
+            ++p;
+    }
+    return true;
+}
+
 // Copies [begin, end), turning every "\cf0" into a selection of colour index
 // and, for quoted lines, setting bold and italic again: the host's resets to
 // the default colour would otherwise end the quote colouring in mid-line. The
@@ -297,7 +338,7 @@ inline void appendWithColorResets(TextBuilder& b, const char* begin, const char*
                            bool bold, bool italic)
 {
     const char* p = begin;
-    while (const char* reset = findWithin(p, end, DEFAULT_COLOR_WORD)) {
+    while (const char* reset = findControlWithin(begin, p, end, DEFAULT_COLOR_WORD)) {
         appendBytes(b, p, static_cast<size_t>(reset - p));
         appendText(b, "\\cf");
         appendNumber(b, index);
@@ -339,7 +380,7 @@ inline int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewCo
     if (c.quoteItalic)
         appendText(wrapped, "\\i");
     appendText(wrapped, " ");
-    const char* par = findWithin(buf, end, "\\par");
+    const char* par = findControlWithin(buf, buf, end, "\\par");
     if (par) {
         appendBytes(wrapped, buf, static_cast<size_t>(par - buf));
         appendText(wrapped, "}");
@@ -362,34 +403,28 @@ inline int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewCo
 // The Subject header: the control-word run after the label ends with the
 // host's "\cf0"; turning that into the header colour colours the value, and
 // repeating the run as the host wrote it after the value brings the default
-// colour back before the paragraph mark. Whatever followed the first CR LF is
-// replaced by the paragraph mark.
+// colour back before the paragraph mark. Whatever followed the first CR LF
+// after the value is replaced by the paragraph mark.
 inline int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long headerIndex,
                        size_t* newLength)
 {
     const char* end = buf + pieceLength;
-    const char* label = findWithin(buf, end, SUBJECT_LABEL);
+    const char* label = findControlWithin(buf, buf, end, SUBJECT_LABEL);
     if (!label)
         return 0;
     const char* value = label + strlen(SUBJECT_LABEL);
     const char* runEnd = findWithin(value, end, " ");
-    if (!runEnd)
+    if (!runEnd || !onlyControlWords(value, runEnd))
         return 0;
-    const char* lineBreak = findWithin(buf, end, "\r\n");
-    if (lineBreak && runEnd >= lineBreak)
-        return 0;
+    const char* lineBreak = findWithin(value, end, "\r\n");
 
     char* work = static_cast<char*>(malloc(cb));
     if (!work)
         return 0;
     TextBuilder result = startBuilder(work, cb);
     const char* keptEnd = lineBreak ? lineBreak : end;
-    if (keptEnd <= value) {
-        appendBytes(result, buf, static_cast<size_t>(keptEnd - buf));
-    } else {
-        appendBytes(result, buf, static_cast<size_t>(value - buf));
-        appendWithColorResets(result, value, keptEnd, headerIndex, false, false);
-    }
+    appendBytes(result, buf, static_cast<size_t>(value - buf));
+    appendWithColorResets(result, value, keptEnd, headerIndex, false, false);
     appendBytes(result, value, static_cast<size_t>(runEnd - value));
     if (lineBreak)
         appendText(result, " \r\n\\par ");

@@ -155,6 +155,38 @@ TEST(RecolorQuotedLine, WrapsTheLineInTheLevelColour)
     }
 }
 
+// Mail text reaches the RTF with its backslashes doubled: "\\par" or "\\cf0"
+// there is text the reader sees (a path such as C:\parts), never the
+// control word, and must come out as it went in.
+TEST(RecolorQuotedLine, EscapedBackslashesStayText)
+{
+    struct {
+        const char* what;
+        int bold;
+        const char* piece;
+        const char* want;
+    } cases[] = {
+        {"path with \\par in it", 0, "> C:\\\\parts\\\\list\\par ", "{\\cf3 > C:\\\\parts\\\\list}\\par "},
+        {"\\par right after the marker", 0, ">\\\\par\\par ", "{\\cf3 >\\\\par}\\par "},
+        {"\\cf0 in the text", 1, "> \\\\cf0 x\\par ", "{\\cf3\\b > \\\\cf0 x}\\par "},
+        {"\\cf0 in the text, no style", 0, "> a\\\\cf0\\\\cf0\\par ", "{\\cf3 > a\\\\cf0\\\\cf0}\\par "},
+        {"literal backslash before a real reset", 1, "> a\\\\\\cf0 b\\par ",
+         "{\\cf3\\b > a\\\\\\cf3\\b b}\\par "},
+        {"two literal backslashes before a real mark", 0, "> a\\\\\\\\\\par ",
+         "{\\cf3 > a\\\\\\\\}\\par "},
+        {"many escaped resets", 1,
+         "> \\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0 \\cf0 x\\par ",
+         "{\\cf3\\b > \\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0\\\\cf0 \\cf3\\b x}\\par "},
+    };
+    Matcher mt;
+    for (const auto& k : cases) {
+        ViewColoring c = defaultColoring();
+        c.quoteBold = k.bold;
+        int base = 2;
+        expectRewritten(recolor(k.piece, 256, c, mt.m, &base), k.want, k.what);
+    }
+}
+
 TEST(RecolorQuotedLine, UsesTheCurrentTableBase)
 {
     Matcher mt;
@@ -235,6 +267,8 @@ TEST(RecolorSubjectLine, ColoursTheValueAndRestoresTheRun)
          "\\plain\\b Subject:\\cf2 a\\cf2 b\\cf0 \r\n\\par "},
         {"double-byte value", 2, "\\plain\\b Subject:\\b0\\cf0 \\'81\\'84 x\r\n\\par ",
          "\\plain\\b Subject:\\b0\\cf2 \\'81\\'84 x\\b0\\cf0 \r\n\\par "},
+        {"line before the label kept", 2, "\\plain\\b From:\\b0\\cf0 a\r\n\\par \\plain\\b Subject:\\cf0 Hi\r\n\\par x",
+         "\\plain\\b From:\\b0\\cf0 a\r\n\\par \\plain\\b Subject:\\cf2 Hi\\cf0 \r\n\\par "},
         {"empty run", 2, "\\plain\\b Subject: Hi\r\n\\par ",
          "\\plain\\b Subject: Hi \r\n\\par "},
         {"header index 12 written in full", 12, "\\plain\\b Subject:\\b0\\cf0 Hi\r\n\\par ",
@@ -261,10 +295,18 @@ TEST(RecolorSubjectLine, OtherPiecesPassUnchanged)
         {"another header line", 1, "\\plain\\b From:\\b0\\cf0 someone\r\n\\par "},
         {"header line holding a table", 1, "\\plain{\\colortbl;\\red0\\green0\\blue0;}"},
         {"label with no space after it", 1, "\\plain\\b Subject:\\b0\\cf0\\par"},
-        // The subject text would be dropped or repeated: the run after the
-        // label has to end before the first line break.
-        {"line break before the label", 1, "\\plain\r\n\\b Subject:\\cf0 Hi"},
+        // The subject text would be repeated: the "run" up to the first space
+        // is the value, its line break and the paragraph mark.
         {"space only after the line break", 1, "\\plain\\b Subject:Hello\r\n\\par "},
+        // Text before the first space is no control-word run: repeated after
+        // the value it would show twice.
+        {"words glued to the label", 1, "\\plain\\b Subject:Hello World\r\n\\par "},
+        {"double-byte text glued to the label", 1,
+         "\\plain\\b Subject:\\'82\\'a0x y\r\n\\par "},
+        {"escaped backslash glued to the label", 1, "\\plain\\b Subject:\\\\b0 y\r\n\\par "},
+        // The label written by the sender, in another header's value.
+        {"label in the text of another header", 1,
+         "\\plain\\b From:\\b0\\cf0 x\\\\b Subject:\\cf0 y\r\n\\par "},
         {"label not after \\plain", 1, "\\pard\\b Subject:\\b0\\cf0 Hi\r\n\\par "},
         {"header colouring off", 0, "\\plain\\b Subject:\\b0\\cf0 Hi\r\n\\par "},
         {"ordinary line", 1, "Hello \\cf0 world\\par "},

@@ -498,6 +498,32 @@ TEST_F(AbuseViewer, StrayLeadBytesBeforeTheTerminator)
 // the piece is the plug-in's to judge) opens a colour group that nothing
 // closes before the document ends: the plain lines after it take the quote
 // colour, later quoted lines their own. The text stays the host's.
+// Backslashes typed in mail (a Windows path, RTF quoted in a message) reach
+// the RTF doubled. "\par", "\cf0" and "\b Subject:" there are text: the
+// reader must see them as typed, the quote colour must end with its line, and
+// a header whose text spells the Subject label stays a plain header.
+TEST_F(AbuseViewer, BackslashesInMailTextStayText)
+{
+    startWith(ViewOptions{1, 1, 0});
+    HostMessage m = shortMessage();
+    m.from = "x\\b Subject:\\b0 y <from@example.jp>";
+    m.subject = "C:\\cf0\\資料";
+    std::vector<std::string> extra = {bodyPiece("> 資料は C:\\parts\\cf0\\list\\par にあります"),
+                                      bodyPiece("plain after"), bodyPiece(">> \\\\server\\cf0 quoted after")};
+    HWND shown, baseline;
+    showBoth(piecesWith(m, extra), &shown, &baseline);
+    expectAliveAndSameText(shown, baseline, "backslashes in the text");
+    EXPECT_GE(locate(shown, "C:\\parts\\cf0\\list\\par").from, 0) << controlText(shown);
+    expectLook(shown, baseline, locate(shown, "> 資料は C:\\parts\\cf0\\list\\par にあります"), true,
+               LEVEL_COLORS[0], CFE_BOLD, "the quoted path");
+    expectLook(shown, baseline, locate(shown, "plain after"), false, 0, 0, "the plain line after it");
+    expectLook(shown, baseline, locate(shown, ">> \\\\server\\cf0 quoted after"), true, LEVEL_COLORS[1],
+               CFE_BOLD, "the next quoted line");
+    expectLook(shown, baseline, locate(shown, "C:\\cf0\\資料"), true, HEADER_COLOR, 0, "the Subject value");
+    expectLook(shown, baseline, locate(shown, "x\\b Subject:\\b0 y"), false, 0, 0,
+               "the From line that spells the label");
+}
+
 TEST_F(AbuseViewer, QuotedPieceWithoutItsParagraphMark)
 {
     startWith(ViewOptions{1, 0, 0});

@@ -1,0 +1,11 @@
+// How the host spells message text in the RTF it streams to the viewer.
+// Platform-free, so that the native benchmarks and fuzz targets build the
+// same pieces the stand-in host streams.
+#pragma once
+#include <string>
+
+// Escapes Shift_JIS text for RTF: \'xx (lower-case hex) for both bytes of a
+// double-byte character, the trail byte too when it is ASCII (the trail of
+// "ソ" is a backslash, that of "｜" is 'b'), and for any other byte >= 0x80;
+// a backslash or brace of the text escaped with a backslash.
+std::string hostRtfEscape(const std::string& text);
