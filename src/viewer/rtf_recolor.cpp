@@ -44,46 +44,92 @@ const size_t HEADER_OPENING_LENGTH = sizeof HEADER_OPENING - 1;
 // sixteen positions at a time with SSE2, otherwise one at a time.
 
 #ifdef HUESCOPE_VECTOR_SEARCH
-// Bit i: block[i] == a and block[i + 1] == b, for i from 0 to 15.
-unsigned pairBits(const char* block, __m128i a, __m128i b)
+// Byte i all ones: block[i] == a and block[i + 1] == b, for i from 0 to 15.
+inline __m128i pairMatches(const char* block, __m128i a, __m128i b)
 {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, a), _mm_cmpeq_epi8(next, b))));
+    return _mm_and_si128(_mm_cmpeq_epi8(here, a), _mm_cmpeq_epi8(next, b));
+}
+
+inline unsigned byteBits(__m128i matches)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(matches));
+}
+
+// Bit i: block[i] == a and block[i + 1] == b, for i from 0 to 15.
+unsigned pairBits(const char* block, __m128i a, __m128i b)
+{
+    return byteBits(pairMatches(block, a, b));
+}
+
+// Bits 0 to 63 of four blocks' matches; one test tells first whether there
+// is any, as mostly there is none.
+inline unsigned long long bits64(__m128i m0, __m128i m1, __m128i m2, __m128i m3)
+{
+    if (!byteBits(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))))
+        return 0;
+    return static_cast<unsigned long long>(byteBits(m0))
+           | static_cast<unsigned long long>(byteBits(m1)) << 16
+           | static_cast<unsigned long long>(byteBits(m2)) << 32
+           | static_cast<unsigned long long>(byteBits(m3)) << 48;
+}
+#endif
+
+#ifdef HUESCOPE_VECTOR_SEARCH
+// The forward searches run to the piece's end, and recolorRtfPiece has made
+// sure that the buffer goes on for REWRITE_MARGIN bytes after it. So they
+// read whole blocks of 16, and the byte after each, even when the last one
+// goes past the end: no narrower tail, no block read twice. What lies past
+// the end is never taken for a hit.
+static_assert(REWRITE_MARGIN >= 17, "a block and the byte after it fit after the piece");
+
+// Bits 0 to 63: pairBits of the four blocks from block on.
+inline unsigned long long pairBits64(const char* block, __m128i a, __m128i b)
+{
+    return bits64(pairMatches(block, a, b), pairMatches(block + 16, a, b),
+                  pairMatches(block + 32, a, b), pairMatches(block + 48, a, b));
 }
 #endif
 
 // First p in [begin, end) with p[0] == a and p[1] == b, both inside the
-// range, or null.
+// range, or null. end is the piece's end (see above).
 const char* findPair(const char* begin, const char* end, char a, char b)
 {
     const char* p = begin;
 #ifdef HUESCOPE_VECTOR_SEARCH
-    if (end - begin >= 17) {
-        const __m128i first = _mm_set1_epi8(a);
-        const __m128i second = _mm_set1_epi8(b);
-        // The last block ends at the range's end and may overlap the one
-        // before it: a hit there before p was already seen, and missed.
-        const char* last = end - 17;
-        for (;;) {
-            const char* block = p <= last ? p : last;
-            unsigned hits = pairBits(block, first, second);
-            if (block != p)
-                hits &= ~0u << (p - block);
-            if (hits)
-                return block + __builtin_ctz(hits);
-            if (block == last)
-                return nullptr;
-            p += 16;
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    // The first hit is the earliest; when it is not wholly inside the range,
+    // no later one is either. What is looked for is often near the start (a
+    // label after a control word or two), so one block goes first alone.
+    if (p < end) {
+        if (const unsigned hits = pairBits(p, first, second)) {
+            const char* at = p + __builtin_ctz(hits);
+            return end - at >= 2 ? at : nullptr;
+        }
+        p += 16;
+    }
+    for (; end - p >= 64; p += 64) {
+        if (const unsigned long long hits = pairBits64(p, first, second)) {
+            const char* at = p + __builtin_ctzll(hits);
+            return end - at >= 2 ? at : nullptr;
         }
     }
-#endif
+    for (; p < end; p += 16) {
+        if (const unsigned hits = pairBits(p, first, second)) {
+            const char* at = p + __builtin_ctz(hits);
+            return end - at >= 2 ? at : nullptr;
+        }
+    }
+    return nullptr;
+#else
     for (; end - p >= 2; ++p) {
         if (p[0] == a && p[1] == b)
             return p;
     }
     return nullptr;
+#endif
 }
 
 // Last p in [begin, end) with p[0] == a and p[1] == b, both inside the range,
@@ -117,21 +163,27 @@ const char* findLastPair(const char* begin, const char* end, char a, char b)
     return nullptr;
 }
 
-// First byte c in [begin, end), or null; the byte looked for is usually a
-// few bytes away.
+// First byte c in [begin, end), or null; end is the piece's end (see
+// findPair). The byte looked for is usually a few bytes away.
 const char* findByte(const char* begin, const char* end, char c)
 {
-    const char* p = begin;
-    for (const char* near = end - begin > 16 ? begin + 16 : end; p < near; ++p) {
-        if (*p == c)
-            return p;
+#ifdef HUESCOPE_VECTOR_SEARCH
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (const char* p = begin; p < end; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (const unsigned hits = byteBits(_mm_cmpeq_epi8(block, wanted))) {
+            const char* at = p + __builtin_ctz(hits);
+            return at < end ? at : nullptr;
+        }
     }
-    return static_cast<const char*>(memchr(p, c, static_cast<size_t>(end - p)));
+    return nullptr;
+#else
+    return static_cast<const char*>(memchr(begin, c, static_cast<size_t>(end - begin)));
+#endif
 }
 
 // First occurrence of needle (a constant of at least two bytes) wholly
-// inside [begin, end), or null. Never looks at end or beyond, so it can
-// search part of a piece.
+// inside [begin, end), or null; end is the piece's end.
 template <size_t SIZE>
 const char* findText(const char* begin, const char* end, const char (&needle)[SIZE])
 {
@@ -236,35 +288,43 @@ inline bool notePosition(const char* pieceStart, const char* p, const char* end,
 
 #ifdef HUESCOPE_VECTOR_SEARCH
 // Positions 0 to 15 of block where "\\c" or the mark's first two bytes stand,
-// as bits (and possibly others, which notePosition turns away). The mark's
-// bytes are template arguments so that they are constants. When the mark is
-// a control word too, every backslash that does not open a "\\'" escape is
-// taken: in escaped text the escapes are nearly all the backslashes there
-// are, and one comparison fewer covers both.
+// as bytes of all ones (blockHits: as bits), and possibly others, which
+// notePosition turns away. The mark's bytes are template arguments so that
+// they are constants. When the mark is a control word too, every backslash
+// that does not open a "\\'" escape is taken: in escaped text the escapes
+// are nearly all the backslashes there are, and one comparison fewer covers
+// both.
 template <char MARK_FIRST, char MARK_SECOND>
-unsigned blockHits(const char* block)
+__m128i blockMatches(const char* block)
 {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
     const __m128i backslash = _mm_cmpeq_epi8(here, _mm_set1_epi8('\\'));
     if (MARK_FIRST == '\\' && MARK_SECOND != '\'') {
         const __m128i escape = _mm_cmpeq_epi8(next, _mm_set1_epi8('\''));
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(escape, backslash)));
+        return _mm_andnot_si128(escape, backslash);
     }
     const __m128i resets = _mm_and_si128(backslash, _mm_cmpeq_epi8(next, _mm_set1_epi8('c')));
     const __m128i marks = _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(MARK_FIRST)),
                                         _mm_cmpeq_epi8(next, _mm_set1_epi8(MARK_SECOND)));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(resets, marks)));
+    return _mm_or_si128(resets, marks);
+}
+
+template <char MARK_FIRST, char MARK_SECOND>
+unsigned blockHits(const char* block)
+{
+    return byteBits(blockMatches<MARK_FIRST, MARK_SECOND>(block));
 }
 #endif
 
-// One pass over [begin, end) for "\\cf0" and for mark (two bytes or more,
-// beginning MARK_FIRST MARK_SECOND, and such that no "\\cf0" can overlap it:
-// "\\par", CR LF). "\\cf0" cannot overlap itself either, so the count is what
-// a left-to-right replacement meets. With stopAtMark the pass ends at the
-// mark, and only the resets before it count. Backslashes that are text are
-// told by counting back to begin, which must not follow a backslash (the
-// piece's start, or the byte after the Subject label's colon).
+// One pass over [begin, end), end being the piece's end, for "\\cf0" and for
+// mark (two bytes or more, beginning MARK_FIRST MARK_SECOND, and such that no
+// "\\cf0" can overlap it: "\\par", CR LF). "\\cf0" cannot overlap itself
+// either, so the count is what a left-to-right replacement meets. With
+// stopAtMark the pass ends at the mark, and only the resets before it count.
+// Backslashes that are text are told by counting back to begin, which must
+// not follow a backslash (the piece's start, or the byte after the Subject
+// label's colon).
 template <char MARK_FIRST, char MARK_SECOND, size_t MARK_SIZE>
 void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE], bool stopAtMark,
                PieceScan* scan)
@@ -273,41 +333,35 @@ void scanPiece(const char* begin, const char* end, const char (&mark)[MARK_SIZE]
     scan->resets = 0;
     const char* p = begin;
 #ifdef HUESCOPE_VECTOR_SEARCH
-    if (end - begin >= 17) {
-        // Blocks of 16 start at most here, so that the byte after each is in range.
-        const char* last = end - 17;
-        while (last - p >= 16) {
-            unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(p)
-                            | blockHits<MARK_FIRST, MARK_SECOND>(p + 16) << 16;
-            for (; hits; hits &= hits - 1) {
-                if (notePosition(begin, p + __builtin_ctz(hits), end, mark, stopAtMark, scan))
-                    return;
-            }
-            p += 32;
-        }
-        // The rest in blocks of 16, the last one ending at the range's end;
-        // it may overlap the one before, whose positions are masked off.
-        for (;;) {
-            const char* block = p <= last ? p : last;
-            unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(block);
-            if (block != p)
-                hits &= ~0u << (p - block);
-            for (; hits; hits &= hits - 1) {
-                if (notePosition(begin, block + __builtin_ctz(hits), end, mark, stopAtMark, scan))
-                    return;
-            }
-            if (block == last)
+    // Whole blocks (see findPair); the positions of the last one from end on
+    // are dropped.
+    for (; end - p >= 64; p += 64) {
+        unsigned long long hits = bits64(blockMatches<MARK_FIRST, MARK_SECOND>(p),
+                                         blockMatches<MARK_FIRST, MARK_SECOND>(p + 16),
+                                         blockMatches<MARK_FIRST, MARK_SECOND>(p + 32),
+                                         blockMatches<MARK_FIRST, MARK_SECOND>(p + 48));
+        for (; hits; hits &= hits - 1) {
+            if (notePosition(begin, p + __builtin_ctzll(hits), end, mark, stopAtMark, scan))
                 return;
-            p += 16;
         }
     }
-#endif
+    for (; p < end; p += 16) {
+        unsigned hits = blockHits<MARK_FIRST, MARK_SECOND>(p);
+        if (end - p < 16)
+            hits &= (1u << (end - p)) - 1;
+        for (; hits; hits &= hits - 1) {
+            if (notePosition(begin, p + __builtin_ctz(hits), end, mark, stopAtMark, scan))
+                return;
+        }
+    }
+#else
     for (; end - p >= 2; ++p) {
         if ((p[0] == '\\' && p[1] == 'c') || (p[0] == MARK_FIRST && p[1] == MARK_SECOND)) {
             if (notePosition(begin, p, end, mark, stopAtMark, scan))
                 return;
         }
     }
+#endif
 }
 
 // The resets of one stretch of a piece, for a move: all of them by position
@@ -545,17 +599,20 @@ bool isAsciiDigit(char c)
 // Whether [begin, end) is nothing but control words: a backslash, letters,
 // and an optional number. Text there (a subject written right after the
 // label) would be shown twice once the run is repeated after the value.
+// *end is the space that ends the run: no letter, digit or "-", so it stops
+// every step at end without a bounds test of its own.
 bool isControlWordRun(const char* begin, const char* end)
 {
     const char* p = begin;
     while (p < end) {
-        if (*p++ != '\\' || p == end || !isAsciiLetter(*p))
+        if (p[0] != '\\' || !isAsciiLetter(p[1]))
             return false;
-        while (p < end && isAsciiLetter(*p))
+        p += 2;
+        while (isAsciiLetter(*p))
             ++p;
-        if (p < end && *p == '-')
+        if (*p == '-')
             ++p;
-        while (p < end && isAsciiDigit(*p))
+        while (isAsciiDigit(*p))
             ++p;
     }
     return true;

@@ -392,3 +392,93 @@ TEST(FastPathEquivalence, PieceRewriteAgreesWithTheFirstVersion)
     // The generator must reach the rewrites, not only the pass-through.
     EXPECT_GT(rewrites, 20000) << "too few pieces were rewritten to compare";
 }
+
+// The searches may read a block past the piece's end, into the margin the
+// host leaves. Whatever the buffer holds there (here, every word, brace,
+// space and line break they look for) must not change the result: the
+// rewrite is held against the first version run on the same piece with
+// neutral bytes after it. The buffer is exactly cb bytes on the heap, so a
+// read past it is reported.
+TEST(FastPathEquivalence, BytesAfterThePieceAreNeverTakenForIt)
+{
+    const char* const heads[] = {
+        "> ",                                         // quoted, no paragraph mark
+        "> \\'82\\'a0\\\\",                           // quoted, ends in a text backslash
+        "\\plain\\fs20\\b Subject:\\b0\\cf0  Re: ",   // Subject, no line break
+        "\\plain\\fs20\\b Subject:\\b0\\cf0",         // Subject, no space after the run
+        "\\plain\\fs20\\b Subj",                      // label cut short
+        "{\\rtf1{\\colortbl;\\red0\\green0\\blue0;",  // table that does not close
+        "abc{\\colort",                               // table opening cut short
+    };
+    const char* const tails[] = {
+        "\\par\r\n", "\\cf0", "{\\colortbl;\\red1\\green2\\blue3;}", " \r\n\\par ",
+        "\\b Subject:\\b0\\cf0 x\r\n", "}", " ", "\r\n", "\\",
+    };
+    ViewColoring c{};
+    c.quoteColoring = 1;
+    c.headerColoring = 1;
+    c.headerColor = 0x808080u;
+    for (uint32_t& level : c.levelColors)
+        level = 0x123456u;
+    int failures = 0;
+    int checked = 0;
+    int rewrites = 0;
+    for (const char* head : heads) {
+        for (size_t filler = 0; filler < 40 && failures < 10; ++filler) {
+            // The filler goes where it keeps the piece's kind: after a quote
+            // marker, inside the Subject value, before a table opening or
+            // inside the table, among the header's control words.
+            std::string piece = head;
+            if (piece[0] == 'a')
+                piece.insert(0, std::string(filler, 'q'));
+            else if (piece[0] == '{')
+                piece += std::string(filler, ';');
+            else if (piece.compare(0, 2, "> ") == 0 || piece.back() == ' ')
+                piece += std::string(filler, 'q');
+            else
+                piece.insert(piece.find('\\', 1), std::string(filler, ' ') + "\\i0");
+            for (const char* tail : tails) {
+                for (size_t extra : {30, 31, 33, 47, 64, 100, 300}) {
+                    const size_t cb = piece.size() + extra;
+                    std::vector<char> neutral(cb, 'x');
+                    memcpy(neutral.data(), piece.c_str(), piece.size() + 1);
+                    std::vector<char> hostile = neutral;
+                    const size_t tailLength = strlen(tail);
+                    for (size_t i = piece.size() + 1; i < cb; ++i)
+                        hostile[i] = tail[(i - piece.size() - 1) % tailLength];
+
+                    Matcher slow(">", 1, 0, false);
+                    int wantBase = 2;
+                    size_t wantLength = 9999;
+                    const int want = reference::refRecolorRtfPiece(neutral.data(), cb, c, slow.m,
+                                                                   &wantBase, &wantLength);
+                    rewrites += want;
+                    for (const CoreFunctions* core : CORES) {
+                        Matcher fast(">", 1, 0, true, *core);
+                        std::vector<char> buf = hostile;
+                        int base = 2;
+                        size_t length = 9999;
+                        const int got = core->recolorRtfPiece(buf.data(), cb, c, fast.m, &base,
+                                                              &length);
+                        bool same = got == want && base == wantBase;
+                        if (same && got)
+                            same = length == wantLength
+                                   && memcmp(buf.data(), neutral.data(), length + 1) == 0;
+                        else if (same)
+                            same = buf == hostile;
+                        EXPECT_TRUE(same) << core->name << ": piece " << visible(piece) << " cb "
+                                          << cb << " after it " << visible(tail) << ": expected "
+                                          << want << " length " << wantLength << ", got " << got
+                                          << " length " << length;
+                        failures += !same;
+                        ++checked;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 1000);
+    // Both kinds of outcome are compared: rewrites, and pieces left alone.
+    EXPECT_GT(rewrites, 500);
+    EXPECT_LT(rewrites, checked / 2);
+}
