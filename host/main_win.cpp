@@ -130,7 +130,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     HWND compose = openCompose();
     hostPump(1500);
     capture(viewer, "viewer");
+    // The caret blinks: hidden for the picture, so that every run of the demo
+    // takes the same one (the ruler's marker shows the caret's column).
+    HideCaret(hostEditControl(compose));
     capture(compose, "compose");
+    ShowCaret(hostEditControl(compose));
     if (chooseFirstFontPreset(viewer)) {
         hostPump(300);
         capture(viewer, "viewer-font");
