@@ -15,3 +15,15 @@ const DbcsTable& cp932Table()
     static const DbcsTable table = makeCp932();
     return table;
 }
+
+bool endsInLoneLeadByte(const char* s, size_t length, const DbcsTable& t)
+{
+    size_t i = 0;
+    bool lone = false;
+    while (i < length) {
+        const bool lead = isLeadByte(t, static_cast<unsigned char>(s[i]));
+        lone = lead && i + 1 >= length;
+        i += lead ? 2 : 1;
+    }
+    return lone;
+}

@@ -2,6 +2,7 @@
 // The core never asks the platform: the Win32 side fills a table once from the
 // system's code page, native tests use code page 932's ranges.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct DbcsTable {
@@ -14,3 +15,7 @@ const DbcsTable& cp932Table();
 
 inline bool isLeadByte(const DbcsTable& t, unsigned char b) { return t.lead[b] != 0; }
 inline bool isTrailByte(const DbcsTable& t, unsigned char b) { return t.trail[b] != 0; }
+
+// Whether s[0..length) ends in a lead byte that no trail byte follows: half
+// a character, walking from the start.
+bool endsInLoneLeadByte(const char* s, size_t length, const DbcsTable& t);

@@ -14,19 +14,6 @@ void beginLineWalk(LineWalk* w, const char* text, size_t length, int64_t start,
     w->done = false;
 }
 
-// Whether the slice's last byte is a lead byte that no trail byte follows.
-static bool endsInLoneLeadByte(const char* s, size_t length, const DbcsTable& dbcs)
-{
-    size_t i = 0;
-    bool lone = false;
-    while (i < length) {
-        const bool lead = isLeadByte(dbcs, (unsigned char)s[i]);
-        lone = lead && i + 1 >= length;
-        i += lead ? 2 : 1;
-    }
-    return lone;
-}
-
 // Offset of the first `separator` byte at or after `from`, or `length`.
 static size_t findSeparator(const char* text, size_t length, size_t from, char separator)
 {

@@ -89,11 +89,7 @@ bool buildEscapedForm(const char* entry, size_t length, char* out, size_t capaci
 // its table decides.
 bool endsInsideCharacter(const char* entry, size_t length)
 {
-    const DbcsTable& table = cp932Table();
-    size_t i = 0;
-    while (i < length)
-        i += isLeadByte(table, static_cast<unsigned char>(entry[i])) ? 2 : 1;
-    return i > length;
+    return endsInLoneLeadByte(entry, length, cp932Table());
 }
 
 // A set with no forms: every head slot unusable (no line masked to nothing
