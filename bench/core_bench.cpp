@@ -159,7 +159,7 @@ const QuoteSample& quoteSample()
                 pick -= PREFIXES[k++].weight;
             const std::string line = makeLine(r, prefixes[k], phrases);
             s.plain.add(line);
-            s.rtf.add(hostRtfEscape(line) + "\\par\r\n");
+            s.rtf.add(hostRtfBodyPiece(line));
             s.totalDepth += PREFIXES[k].depth;
         }
         return s;
@@ -216,15 +216,11 @@ const Pieces& pieces()
 {
     static const Pieces p = [] {
         Pieces p;
-        p.quoted = "> " + hostRtfEscape(toShiftJis(
-                       "田中さん、ご連絡ありがとうございます。表示の件、了解しました。"))
-                   + "\\par\r\n";
-        p.unquoted = hostRtfEscape(toShiftJis(
-                         "ソフトの更新は予定通り本日中に対応します。よろしくお願いします。"))
-                     + "\\par\r\n";
-        p.subject = "\\plain\\fs20\\b Subject:\\b0\\cf0  "
-                    + hostRtfEscape(toShiftJis("Re: 来週の打ち合わせ資料について"))
-                    + "\r\n\\par ";
+        p.quoted = hostRtfBodyPiece(toShiftJis(
+            "> 田中さん、ご連絡ありがとうございます。表示の件、了解しました。"));
+        p.unquoted = hostRtfBodyPiece(toShiftJis(
+            "ソフトの更新は予定通り本日中に対応します。よろしくお願いします。"));
+        p.subject = hostRtfHeaderPiece("Subject:", toShiftJis("Re: 来週の打ち合わせ資料について"));
         return p;
     }();
     return p;

@@ -4,20 +4,6 @@
 #include <richedit.h>
 #include "host.h"
 
-static std::string headerPiece(const char* label, const std::string& value, bool bold)
-{
-    // Header lines begin with \plain; the label in bold, then control words
-    // ending at the first space, with \cf0 for the default colour.
-    std::string piece = "\\plain\\fs20";
-    piece += bold ? "\\b " : " ";
-    piece += label;
-    // The control words end at the first space; the second one is text.
-    piece += "\\b0\\cf0  ";
-    piece += hostRtfEscape(value);
-    piece += "\r\n\\par ";
-    return piece;
-}
-
 std::vector<std::string> hostRtfPieces(const HostMessage& message)
 {
     std::vector<std::string> pieces;
@@ -25,12 +11,12 @@ std::vector<std::string> hostRtfPieces(const HostMessage& message)
                      "\\'82\\'6c\\'82\\'72 \\'83\\'53\\'83\\'56\\'83\\'62\\'83\\'4e;}}\r\n");
     pieces.push_back("{\\colortbl ;\\red0\\green0\\blue0;}\r\n");
     pieces.push_back("\\viewkind4\\uc1\\pard\r\n");
-    pieces.push_back(headerPiece("From:", message.from, true));
-    pieces.push_back(headerPiece("Subject:", message.subject, true));
-    pieces.push_back(headerPiece("Date:", message.date, true));
+    pieces.push_back(hostRtfHeaderPiece("From:", message.from));
+    pieces.push_back(hostRtfHeaderPiece("Subject:", message.subject));
+    pieces.push_back(hostRtfHeaderPiece("Date:", message.date));
     pieces.push_back("\\plain\\fs20\\cf0\\par\r\n");
     for (const std::string& line : message.body)
-        pieces.push_back(hostRtfEscape(line) + "\\par\r\n");
+        pieces.push_back(hostRtfBodyPiece(line));
     pieces.push_back("}\r\n");
     return pieces;
 }

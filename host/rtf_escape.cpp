@@ -27,3 +27,19 @@ std::string hostRtfEscape(const std::string& text)
     }
     return out;
 }
+
+std::string hostRtfBodyPiece(const std::string& line)
+{
+    return hostRtfEscape(line) + "\\par\r\n";
+}
+
+std::string hostRtfHeaderPiece(const char* label, const std::string& value)
+{
+    std::string piece = "\\plain\\fs20\\b ";
+    piece += label;
+    // The control words end at the first space; the second one is text.
+    piece += "\\b0\\cf0  ";
+    piece += hostRtfEscape(value);
+    piece += "\r\n\\par ";
+    return piece;
+}

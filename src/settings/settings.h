@@ -2,6 +2,7 @@
 // viewer settings read from Mailbox.ini, and what is derived from them.
 // Platform-free: colours are 0x00BBGGRR in a uint32_t.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -76,3 +77,13 @@ extern PluginSettings settings;
 // fifths from quoteColors[0] to quoteColors[4].
 void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5]);
 void computeLevelColors();
+
+// Font sizes are stored in tenths of a point and used in twips, twice as
+// many; a hostile size is held at the ends of int rather than overflowing.
+inline int twipsFromTenths(int tenths)
+{
+    const long long twips = static_cast<long long>(tenths) * 2;
+    if (twips > INT_MAX)
+        return INT_MAX;
+    return twips < INT_MIN ? INT_MIN : static_cast<int>(twips);
+}

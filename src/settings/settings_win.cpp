@@ -1,6 +1,5 @@
 // Reading the settings from Mailbox.ini and Huescope.ini at start-up, and
 // writing each options group back, through the platform's profile functions.
-#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 #include "shell/plugin_state.h"
@@ -94,17 +93,6 @@ static int allocateMarkerBuffers(int length)
 void releaseSettingsBuffers()
 {
     freeMarkerBuffers();
-}
-
-// The editor's font size is stored in tenths of a point and used in twips,
-// twice as many; a hostile size is held at the ends of int rather than
-// overflowing.
-static int twipsFromTenths(int tenths)
-{
-    const long long twips = static_cast<long long>(tenths) * 2;
-    if (twips > INT_MAX)
-        return INT_MAX;
-    return twips < INT_MIN ? INT_MIN : static_cast<int>(twips);
 }
 
 static void readEditorSettings(const char* path)

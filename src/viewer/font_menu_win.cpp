@@ -1,6 +1,5 @@
 // The viewer's font-switch menu: the host's viewer font and up to two preset
 // fonts from [Font] of Huescope.ini, applied to all the text of the viewer.
-#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 #include "shell/exports.h"
@@ -84,15 +83,6 @@ static void copyFaceName(char* faceName, size_t size, const char* source)
     }
     memcpy(faceName, source, length);
     faceName[length] = '\0';
-}
-
-// Sizes are in tenths of a point, yHeight in twips: twice as many.
-static LONG twipsFromTenths(int tenths)
-{
-    long long twips = static_cast<long long>(tenths) * 2;
-    if (twips > LONG_MAX)
-        return LONG_MAX;
-    return twips < LONG_MIN ? LONG_MIN : static_cast<LONG>(twips);
 }
 
 // The font is applied to all the text of the viewer; no setting changes.

@@ -16,7 +16,7 @@
 #include <initializer_list>
 
 #include "viewer/rtf_recolor.h"
-#include "marker_lists.h"
+#include "fuzz_choices.h"
 #include "recolor_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -31,12 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         base *= 16777215;   // near the ends of int, never past them
     const char* list = MARKER_LISTS[data[4] & 7];
 
-    ViewColoring c{};
-    c.quoteColoring = flags & 1;
-    c.headerColoring = (flags >> 1) & 1;
-    c.colorByLevel = (flags >> 2) & 1;
-    c.quoteBold = (flags >> 3) & 1;
-    c.quoteItalic = (flags >> 4) & 1;
+    ViewColoring c = coloringFromFlags(flags);
     c.headerColor = static_cast<uint32_t>(data[5]) * 0x010203u;
     for (int i = 0; i < 5; ++i)
         c.levelColors[i] = static_cast<uint32_t>(data[6 + (i & 1)]) << (8 * (i % 4));

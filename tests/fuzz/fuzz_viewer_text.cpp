@@ -18,7 +18,7 @@
 
 #include "viewer/rtf_recolor.h"
 #include "../../host/rtf_escape.h"
-#include "marker_lists.h"
+#include "fuzz_choices.h"
 
 namespace {
 
@@ -110,16 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const bool subject = (flags >> 6) & 1;
     const std::string piece = subject
-        ? "\\plain\\fs20\\b Subject:\\b0\\cf0  " + hostRtfEscape(text) + "\r\n\\par "
-        : hostRtfEscape(text) + "\\par\r\n";
+        ? hostRtfHeaderPiece("Subject:", text)
+        : hostRtfBodyPiece(text);
     const std::string shown = (subject ? "Subject: " + text : text) + "\n";
 
-    ViewColoring c{};
-    c.quoteColoring = flags & 1;
-    c.headerColoring = (flags >> 1) & 1;
-    c.colorByLevel = (flags >> 2) & 1;
-    c.quoteBold = (flags >> 3) & 1;
-    c.quoteItalic = (flags >> 4) & 1;
+    ViewColoring c = coloringFromFlags(flags);
     c.headerColor = 0x808080;
     for (uint32_t& level : c.levelColors)
         level = 0x0000FF;

@@ -103,7 +103,7 @@ std::vector<std::string> piecesWith(const HostMessage& m, const std::vector<std:
 // A body line as the host writes it.
 std::string bodyPiece(const std::string& line)
 {
-    return hostRtfEscape(line) + "\\par\r\n";
+    return hostRtfBodyPiece(line);
 }
 
 // An EDITSTREAM callback in the host's manner (one piece per call, as much

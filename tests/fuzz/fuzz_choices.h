@@ -1,0 +1,33 @@
+// What the viewer fuzz targets choose by input bytes.
+#pragma once
+#include <cstdint>
+
+#include "viewer/rtf_recolor.h"
+
+// Marker lists, by one input byte: the shipped list, single markers, markers
+// that are RTF syntax, a marker cut inside a double-byte character, a marker
+// with a space, empty entries, no markers.
+static const char* const MARKER_LISTS[] = {
+    ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2",
+    ">",
+    "\\",
+    "{,>",
+    ">,\x81",
+    "\x81,>> ,\\'",
+    "",
+    ",,>,,",
+};
+
+// The viewer's switches from the low five bits of a flags byte: quote
+// colouring, header colouring, colour by level, bold, italic. The colours are
+// the target's own choice.
+inline ViewColoring coloringFromFlags(uint8_t flags)
+{
+    ViewColoring c{};
+    c.quoteColoring = flags & 1;
+    c.headerColoring = (flags >> 1) & 1;
+    c.colorByLevel = (flags >> 2) & 1;
+    c.quoteBold = (flags >> 3) & 1;
+    c.quoteItalic = (flags >> 4) & 1;
+    return c;
+}
