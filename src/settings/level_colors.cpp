@@ -32,3 +32,10 @@ void computeLevelColors()
 {
     computeLevelColorsFrom(settings.quoteColors, settings.autoGradient, settings.levelColors);
 }
+
+unsigned levelForDepth(unsigned depth, int repeatLevels)
+{
+    if (depth <= 5)
+        return depth == 0 ? 1 : depth;
+    return repeatLevels ? (depth - 1) % 5 + 1 : 5;
+}

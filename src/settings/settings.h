@@ -45,6 +45,9 @@ struct PluginSettings {
     int quoteItalic;
     int colorByLevel;
     int autoGradient;
+    int levelRepeat;            // depths past 5 cycle through levels 1-5
+    int signatureChange;        // signature shown in signatureColor
+    uint32_t signatureColor;
     // [Send]
     int sendQuoteColoring;
     int marginColumn;
@@ -57,6 +60,7 @@ struct PluginSettings {
     int suppressFlicker;
     int recolorThreshold;
     int colorOnPaste;
+    int sendColorByLevel;       // compose quotes take the viewer's level colours
     // [Common]
     int ignoreLeadingSpaces;
     int ignoreColumn;
@@ -77,6 +81,10 @@ extern PluginSettings settings;
 // fifths from quoteColors[0] to quoteColors[4].
 void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5]);
 void computeLevelColors();
+
+// The colour level, 1 to 5, of a quoted line of the given depth (1 or more):
+// deeper lines keep level 5, or with repeatLevels start again at level 1.
+unsigned levelForDepth(unsigned depth, int repeatLevels);
 
 // Font sizes are stored in tenths of a point and used in twips, twice as
 // many; a hostile size is held at the ends of int rather than overflowing.

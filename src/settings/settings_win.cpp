@@ -126,6 +126,9 @@ static void readViewSettings(const char* path)
     settings.quoteItalic = readBool(path, "View", "Italic", 0);
     settings.colorByLevel = readBool(path, "View", "LevelColor", 0);
     settings.autoGradient = readBool(path, "View", "AutoColor", 0);
+    settings.levelRepeat = readBool(path, "View", "LevelRepeat", 0);
+    settings.signatureChange = readBool(path, "View", "SignatureChange", 0);
+    settings.signatureColor = readInt(path, "View", "SignatureColor", DEFAULT_QUOTE_COLOR);
     computeLevelColors();
 }
 
@@ -144,6 +147,7 @@ static void readSendSettings(const char* path)
     settings.suppressFlicker = readBool(path, "Send", "Flicker", 0);
     settings.recolorThreshold = readInt(path, "Send", "RecolorCount", DEFAULT_RECOLOR_THRESHOLD);
     settings.colorOnPaste = readBool(path, "Send", "PasteChange", 1);
+    settings.sendColorByLevel = readBool(path, "Send", "LevelColor", 0);
 }
 
 static void readCommonSettings(const char* path)
