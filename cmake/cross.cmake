@@ -1,4 +1,4 @@
-# The two MinGW builds of the DLL (and, for x86_64, the stand-in host and the
+# The two MinGW builds of the DLL (each with the stand-in host and the
 # Wine tests) as sub-builds of this tree, then the tests that run them.
 include(ExternalProject)
 foreach(arch x86_64 i686)
@@ -12,9 +12,6 @@ foreach(arch x86_64 i686)
     INSTALL_COMMAND "")
 endforeach()
 
-set(WIN64_DIR ${CMAKE_BINARY_DIR}/x86_64)
-set(WIN32_DIR ${CMAKE_BINARY_DIR}/i686)
-
 # Export tables and imports of both DLLs.
 foreach(arch x86_64 i686)
   add_test(NAME exports.${arch}
@@ -22,25 +19,31 @@ foreach(arch x86_64 i686)
   set_tests_properties(exports.${arch} PROPERTIES LABELS exports TIMEOUT 60)
 endforeach()
 
-# Wine: one prefix per build tree and one wineserver and Xvfb display for the
-# whole run, started and stopped by fixtures.
-set(WINE_ENV ${CMAKE_BINARY_DIR}/wine)
-add_test(NAME wine.start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env start ${WINE_ENV})
-add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env stop ${WINE_ENV})
-set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120 LABELS wine)
-set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60 LABELS wine)
+# The Wine suites run twice: the 64-bit build under wine64 (label wine), and
+# the 32-bit build, the one the host loads, under the emulated 32-bit loader
+# (label wine32). Each lane has its own prefix, wineserver and Xvfb display,
+# started and stopped by a fixture; the tests of one lane run one at a time,
+# while the two lanes may run side by side.
+function(add_wine_lane lane arch option)
+  set(env ${CMAKE_BINARY_DIR}/${lane})
+  set(bin ${CMAKE_BINARY_DIR}/${arch})
+  set(run ${CMAKE_SOURCE_DIR}/scripts/wine-env ${option} run ${env})
+  add_test(NAME ${lane}.start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env ${option} start ${env})
+  add_test(NAME ${lane}.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env ${option} stop ${env})
+  set_tests_properties(${lane}.start PROPERTIES FIXTURES_SETUP ${lane} TIMEOUT 180 LABELS ${lane})
+  set_tests_properties(${lane}.stop PROPERTIES FIXTURES_CLEANUP ${lane} TIMEOUT 60 LABELS ${lane})
+  set(props FIXTURES_REQUIRED ${lane} LABELS ${lane} RESOURCE_LOCK ${lane})
 
-add_test(NAME wine.refusal
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env run ${WINE_ENV} ${WIN64_DIR}/tests/refusal/refusal.exe)
-set_tests_properties(wine.refusal PROPERTIES FIXTURES_REQUIRED wine LABELS wine TIMEOUT 120 RESOURCE_LOCK wine)
-
-# Each Wine test file is its own executable, named Quillpost.exe in a folder
-# of its own (the plug-in binds to the executable of that name).
-file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
-foreach(src ${WINE_TEST_SOURCES})
-  get_filename_component(name ${src} NAME_WE)
-  add_test(NAME wine.${name}
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-env run ${WINE_ENV}
-            ${WIN64_DIR}/tests/${name}/Quillpost.exe)
-  set_tests_properties(wine.${name} PROPERTIES FIXTURES_REQUIRED wine LABELS wine TIMEOUT 240 RESOURCE_LOCK wine)
-endforeach()
+  add_test(NAME ${lane}.refusal COMMAND ${run} ${bin}/tests/refusal/refusal.exe)
+  set_tests_properties(${lane}.refusal PROPERTIES ${props} TIMEOUT 120)
+  # Each Wine test file is its own executable, named Quillpost.exe in a
+  # folder of its own (the plug-in binds to the executable of that name).
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+  foreach(src ${sources})
+    get_filename_component(name ${src} NAME_WE)
+    add_test(NAME ${lane}.${name} COMMAND ${run} ${bin}/tests/${name}/Quillpost.exe)
+    set_tests_properties(${lane}.${name} PROPERTIES ${props} TIMEOUT 480)
+  endforeach()
+endfunction()
+add_wine_lane(wine x86_64 "")
+add_wine_lane(wine32 i686 --i686)

@@ -121,7 +121,10 @@ static char* widenSelectedText(char* text, size_t size)
 // The buffer is sized from the selection the control actually made (read
 // back, since it may clamp or extend what was asked for) at two bytes a
 // position: EM_GETSELTEXT writes a double-byte character as two bytes even
-// where the control counts it as one position, and it is told no size.
+// where the control counts it as one position, and it is told no size. No
+// selection holds more than the whole text, whatever end is reported: a
+// buffer for the reported end alone could be gigabytes, which a 32-bit
+// process cannot have.
 void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
 {
     if (cpMin < 0 || cpMax < cpMin)
@@ -130,7 +133,9 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
     const CHARRANGE selected = readSelection(control);
     if (selected.cpMin < 0 || selected.cpMax < selected.cpMin)
         return;
-    const uint64_t positions = static_cast<uint64_t>(static_cast<int64_t>(selected.cpMax) - selected.cpMin);
+    const int64_t textEnd = textPositionCount(control);
+    const int64_t end = selected.cpMax < textEnd ? selected.cpMax : textEnd;
+    const uint64_t positions = end > selected.cpMin ? static_cast<uint64_t>(end - selected.cpMin) : 0;
     if (positions > (SIZE_MAX - 1) / 2)
         return;
     const size_t size = static_cast<size_t>(positions) * 2 + 1;

@@ -484,7 +484,10 @@ protected:
         plugin.sendInitMenu(0, bar, 301);
         const std::string reply = hostSampleReplyText();
         SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.c_str()));
-        hostPump(250);   // a deferred colouring has its tick
+        // Settings that defer the colouring leave the timer running: its
+        // tick is handled now rather than waited for.
+        if (KillTimer(control, RECOLOR_TIMER))
+            SendMessageA(control, WM_TIMER, RECOLOR_TIMER, 0);
         ASSERT_TRUE(controlAnswers(control)) << what;
         std::string expected = tabsToSpaces ? expandedTabs(reply, tabWidth) : reply;
         EXPECT_EQ(withBreaksShown(expected), withBreaksShown(controlText(control))) << what << ": the text set";

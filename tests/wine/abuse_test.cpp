@@ -656,7 +656,7 @@ TEST_F(AbuseViewer, AThousandHostileMessagesLeaveNothingBehind)
         hostStreamPieces(shown, pieces);
         hostStreamPieces(baseline, pieces);
     }
-    hostPump(20);
+    pumpPending();
     // Wine's rich edit control keeps a couple of heap blocks per stream-in
     // of its own (an unhooked control does the same), so the process heap
     // is compared against the same thousand messages streamed unhooked.
@@ -682,7 +682,7 @@ TEST_F(AbuseViewer, AThousandHostileMessagesLeaveNothingBehind)
         plugin.startUp(0);
         allocations = watch.allocations() - before;
     }
-    hostPump(20);
+    pumpPending();
     const int gdiAfter = abuse::liveGdiObjects();
     const abuse::HeapSummary heapAfter = abuse::processHeapSummary();
     EXPECT_GE(allocations, 1u) << "the counting sees the plug-in's allocations";

@@ -435,7 +435,7 @@ protected:
         H = rulerHeightFor(control);
         w = columnWidthFor(control, o.fontTenths, o.bold, false);
         renderGlyphs(control, &glyphs);
-        hostPump(30);
+        pumpPending();
     }
 
     void setFormatRectToClient()
@@ -454,7 +454,7 @@ protected:
     // erase inside BeginPaint, the control's own painting, then the hook's.
     void repaint()
     {
-        hostPump(10);
+        pumpPending();
         InvalidateRect(control, NULL, TRUE);
         UpdateWindow(control);
     }
@@ -462,7 +462,7 @@ protected:
     // The background erase alone, with a display context of the control.
     void eraseBackground()
     {
-        hostPump(10);
+        pumpPending();
         HDC dc = GetDC(control);
         SendMessageA(control, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         ReleaseDC(control, dc);
@@ -967,11 +967,11 @@ TEST_F(Ruler, NoGdiObjectLeaksOverAThousandDraws)
         }
     };
     round(50);   // the control's own caches settle
-    hostPump(20);
+    pumpPending();
     std::map<DWORD, int> before = countGdiObjectsByType();
     int total = count();
     round(1000);
-    hostPump(20);
+    pumpPending();
     std::map<DWORD, int> after = countGdiObjectsByType();
     EXPECT_EQ(total, count()) << "before: " << countsText(before) << "after: " << countsText(after);
 }

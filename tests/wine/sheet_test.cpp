@@ -252,7 +252,7 @@ void setDialogColour(HWND dialog, COLORREF colour)
 HWND openColourDialog(HWND sheet, HWND page, int swatch)
 {
     PostMessageA(GetDlgItem(page, swatch), BM_CLICK, 0, 0);
-    return findColourDialog(sheet, 3000);
+    return findColourDialog(sheet, WAIT_CAP_MS);
 }
 
 // Presses a button of the colour dialog and waits until the sheet's thread
@@ -262,7 +262,7 @@ bool closeColourDialog(HWND sheet, HWND dialog, int button)
     SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
     DWORD start = GetTickCount();
     while (IsWindow(dialog)) {
-        if (GetTickCount() - start >= 3000)
+        if (GetTickCount() - start >= WAIT_CAP_MS)
             return false;
         Sleep(10);
     }
@@ -1478,8 +1478,10 @@ TEST_F(Sheet, EachPageCanBeCaptured)
         GetWindowRect(sheet, &sheetRect);
         for (int page = 0; page < 4; ++page) {
             selectPage(sheet, page);
+            // Painted within the call (the sheet's thread is sent its
+            // WM_PAINT); the sheet then answers once it is idle again.
             RedrawWindow(sheet, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-            Sleep(200);
+            SendMessageA(sheet, WM_NULL, 0, 0);
             std::string path = outDir + "options-page" + std::to_string(page + 1) + ".bmp";
             if (hostCaptureWindow(sheet, path.c_str()))
                 files.push_back(path);

@@ -1,6 +1,8 @@
 // The shell's entry points under Wine with real windows and controls.
 #include "wine_support.h"
 #include <commctrl.h>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -175,18 +177,57 @@ TEST_F(Shell, VersionDialogShowsTemplateAndClosesWithOne)
     }
 }
 
+// Every block and GDI object the plug-in releases, seen through its own
+// imports; one released a second time is counted and not passed on.
+std::vector<void*> released;
+int doubleReleases;
+void (*realFree)(void*);
+BOOL(WINAPI* realDeleteObject)(HGDIOBJ);
+
+bool releasedBefore(void* p)
+{
+    if (std::find(released.begin(), released.end(), p) != released.end()) {
+        ++doubleReleases;
+        return true;
+    }
+    released.push_back(p);
+    return false;
+}
+
+void recordingFree(void* p)
+{
+    if (p && !releasedBefore(p))
+        realFree(p);
+}
+
+BOOL WINAPI recordingDeleteObject(HGDIOBJ object)
+{
+    if (object && releasedBefore(object))
+        return FALSE;
+    return realDeleteObject(object);
+}
+
 TEST_F(Shell, CleanUpTwiceReleasesNothingTwice)
 {
     start();
     HWND w = track(hostCreateComposeWindow(RICHEDIT_20A, "compose", 0, 0, 300, 200));
     plugin.sendCreate(w);
+    released.clear();
+    doubleReleases = 0;
+    realFree = reinterpret_cast<void (*)(void*)>(
+        redirectImport(plugin.module, "msvcrt.dll", "free", reinterpret_cast<void*>(recordingFree)));
+    realDeleteObject = reinterpret_cast<BOOL(WINAPI*)(HGDIOBJ)>(
+        redirectImport(plugin.module, "gdi32.dll", "DeleteObject", reinterpret_cast<void*>(recordingDeleteObject)));
+    ASSERT_TRUE(realFree && realDeleteObject) << "the plug-in imports free and DeleteObject";
     plugin.cleanUp();
+    const size_t first = released.size();
     plugin.cleanUp();
-    // The heap is still sound after both.
-    void* probe = HeapAlloc(GetProcessHeap(), 0, 64);
-    EXPECT_TRUE(probe != NULL);
-    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, NULL));
-    HeapFree(GetProcessHeap(), 0, probe);
+    redirectImport(plugin.module, "msvcrt.dll", "free", reinterpret_cast<void*>(realFree));
+    redirectImport(plugin.module, "gdi32.dll", "DeleteObject", reinterpret_cast<void*>(realDeleteObject));
+    // The marker list, its two working buffers, the line buffer and the
+    // ruler font.
+    EXPECT_GE(first, 5u) << "the first clean-up releases what start-up and the compose window made";
+    EXPECT_EQ(0, doubleReleases) << "releases repeated by the second clean-up";
 }
 
 }  // namespace

@@ -493,7 +493,7 @@ protected:
         hostStreamPieces(control, hostRtfPieces(longMessage()));
         CHARRANGE start = {0, 0};
         SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
-        hostPump(50);
+        pumpUntil([&] { return GetFocus() == control; });
         return control;
     }
 
@@ -502,18 +502,43 @@ protected:
         return static_cast<LONG>(SendMessageA(control, EM_GETFIRSTVISIBLELINE, 0, 0));
     }
 
-    // A real key press through the input queue, with modifiers held.
-    static void press(BYTE key, const std::vector<BYTE>& modifiers = {})
+    // A real key press through the input queue, with modifiers held. Returns
+    // once this thread has taken every release from its queue and handled
+    // it, and until() holds (for what the press itself sets off).
+    static void press(BYTE key, const std::vector<BYTE>& modifiers = {},
+                      const std::function<bool()>& until = nullptr)
     {
+        releasesTaken = 0;
+        releaseHook = SetWindowsHookExA(WH_KEYBOARD, countReleases, NULL, GetCurrentThreadId());
         for (BYTE m : modifiers)
             keybd_event(m, 0, 0, 0);
         keybd_event(key, 0, 0, 0);
         keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
         for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
             keybd_event(*m, 0, KEYEVENTF_KEYUP, 0);
-        hostPump(150);
+        const int releases = 1 + static_cast<int>(modifiers.size());
+        EXPECT_TRUE(pumpUntil([&] { return releasesTaken >= releases && (!until || until()); }))
+            << "the key press was handled";
+        UnhookWindowsHookEx(releaseHook);
+    }
+
+    static int releasesTaken;
+    static HHOOK releaseHook;
+    static LRESULT CALLBACK countReleases(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HC_ACTION && (lParam & 0x80000000))
+            ++releasesTaken;
+        return CallNextHookEx(releaseHook, code, wParam, lParam);
+    }
+    // The shifted space that B sends has reached the control.
+    static bool shiftSpaceArrived()
+    {
+        return !controlMessages.empty() && controlMessages.back() == "up 10";
     }
 };
+
+int ReadingKeys::releasesTaken;
+HHOOK ReadingKeys::releaseHook;
 
 TEST_F(ReadingKeys, JAndKScrollOneLineAndTypeNothing)
 {
@@ -556,7 +581,7 @@ TEST_F(ReadingKeys, BSendsShiftSpaceAndNothingElse)
     keyEvents.clear();
     controlMessages.clear();
     LRESULT result = SendMessageA(control, WM_KEYDOWN, 'B', 0x00300001);
-    hostPump(200);
+    pumpUntil(shiftSpaceArrived);
     EXPECT_EQ(1, result);
     EXPECT_EQ("down 10, down 20, up 20, up 10", joined(keyEvents)) << "events in the input queue";
     EXPECT_EQ("down 10, down 20, char 20, up 20, up 10", joined(controlMessages))
@@ -566,7 +591,7 @@ TEST_F(ReadingKeys, BSendsShiftSpaceAndNothingElse)
     // character; its release does, as the hook only consumes presses.
     keyEvents.clear();
     controlMessages.clear();
-    press('B');
+    press('B', {}, shiftSpaceArrived);
     UnhookWindowsHookEx(keyboardHook);
     EXPECT_EQ("down 42, up 42, down 10, down 20, up 20, up 10", joined(keyEvents));
     EXPECT_EQ("up 42, down 10, down 20, char 20, up 20, up 10", joined(controlMessages));

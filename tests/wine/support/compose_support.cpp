@@ -88,11 +88,38 @@ void ComposeTest::openCompose(RichEditClass cls, bool record, bool visible)
         // Xvfb, so only tests that look at the screen show the window.
         ShowWindow(frame, SW_SHOW);
         UpdateWindow(frame);
-        hostPump(20);
+        pumpPending();
     }
     if (record)
         recorder().install(control);
     ASSERT_NE(0, plugin.sendCreate(frame)) << "the compose window holds a rich edit control";
+}
+
+// Ticks of the recolour timer as this thread's message retrieval sees them.
+static HWND tickWindow;
+static int ticksSeen;
+static HHOOK tickHook;
+
+static LRESULT CALLBACK countRecolorTicks(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_TIMER && msg->hwnd == tickWindow &&
+        msg->wParam == RECOLOR_TIMER)
+        ++ticksSeen;
+    return CallNextHookEx(tickHook, code, wParam, lParam);
+}
+
+bool waitForRecolorTick(HWND control)
+{
+    tickWindow = control;
+    ticksSeen = 0;
+    tickHook = SetWindowsHookExA(WH_GETMESSAGE, countRecolorTicks, NULL, GetCurrentThreadId());
+    // The hook sees the tick as it is taken; the pump dispatches it before
+    // the condition is looked at again.
+    bool ticked = pumpUntil([] { return ticksSeen > 0; });
+    UnhookWindowsHookEx(tickHook);
+    tickHook = NULL;
+    return ticked;
 }
 
 int lineCount(HWND control)

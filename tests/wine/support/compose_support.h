@@ -14,6 +14,9 @@ const COLORREF TEST_BACK_COLOR = RGB(0xF0, 0xE8, 0xD0);
 const COLORREF TEST_QUOTE_COLOR = RGB(0xC0, 0x10, 0x20);
 // The plug-in's own timer on the compose control.
 const UINT_PTR RECOLOR_TIMER = 101313;
+// Pumps messages until a tick of the plug-in's recolour timer on control has
+// been taken from the queue and handled; false when none came within the cap.
+bool waitForRecolorTick(HWND control);
 
 // What the control's own procedure received: the recorder is installed on
 // the control before the plug-in hooks it, so the plug-in passes messages on

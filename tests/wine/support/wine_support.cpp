@@ -61,10 +61,34 @@ void PluginTest::TearDown()
         if (IsWindow(w))
             DestroyWindow(w);
     windows.clear();
-    hostPump(0);
+    pumpPending();
     if (plugin.module) {
         plugin.cleanUp();
         hostUnloadPlugin(&plugin);
+    }
+}
+
+void pumpPending()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool pumpUntil(const std::function<bool()>& done, DWORD capMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        pumpPending();
+        if (done())
+            return true;
+        if (GetTickCount() - start >= capMs)
+            return false;
+        // Sleeps until a message arrives, or briefly for conditions that
+        // change without one (another thread's window, a file).
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
     }
 }
 
@@ -115,7 +139,10 @@ DWORD WINAPI ModalWatcher::run(void* self)
     while (GetTickCount() - start < w->timeout_) {
         HWND dialog = findDialog(w->caption_.c_str());
         if (dialog && IsWindowVisible(dialog)) {
-            Sleep(100);   // let it finish initialising
+            // Initialised once its thread is back in its message loop: a
+            // message sent now is answered only from there.
+            DWORD_PTR answer;
+            SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, w->timeout_, &answer);
             w->found_ = 1;
             w->act_(dialog);
             return 0;

@@ -35,12 +35,16 @@ protected:
     std::vector<HWND> windows;
 };
 
+// How long a wait for something that must happen goes on: a cap that only
+// a fault reaches (the 32-bit lane runs emulated, and every timing shifts).
+const DWORD WAIT_CAP_MS = 20000;
+
 // Waits on another thread for a top-level window of class "#32770" with the
 // given caption, then calls act(window) on that thread. Gives up after
 // timeoutMs. join() returns whether the window was found.
 class ModalWatcher {
 public:
-    ModalWatcher(const char* caption, std::function<void(HWND)> act, DWORD timeoutMs = 5000);
+    ModalWatcher(const char* caption, std::function<void(HWND)> act, DWORD timeoutMs = WAIT_CAP_MS);
     ~ModalWatcher();
     bool join();
 private:
@@ -53,6 +57,12 @@ private:
     volatile LONG found_;
 };
 HWND findDialog(const char* caption);
+
+// Pumps this thread's messages until done() holds, giving up after capMs.
+// Returns whether done() held.
+bool pumpUntil(const std::function<bool()>& done, DWORD capMs = WAIT_CAP_MS);
+// Dispatches what is waiting in this thread's queue, paints included.
+void pumpPending();
 std::string windowText(HWND window);
 
 // Colour and effects of the characters [from, to) of a rich edit control.
