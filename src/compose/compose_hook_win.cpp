@@ -27,14 +27,6 @@ LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(state.savedComposeProc, control, message, wParam, lParam);
 }
 
-// Colours come from INI files as any int, but a COLORREF for the control
-// holds red, green and blue only: the top byte is dropped on the way in, as
-// the viewer's colour table drops it.
-static COLORREF rgbOnly(COLORREF color)
-{
-    return color & 0x00FFFFFF;
-}
-
 // Colour only: every other member of the format stays zero, so the rest of
 // the selection's format is left as it is.
 void setSelectionColor(HWND control, COLORREF color)
@@ -90,7 +82,7 @@ static LRESULT onEraseBackground(HWND control, HDC dc)
 {
     RECT client;
     GetClientRect(control, &client);
-    HBRUSH brush = CreateSolidBrush(settings.editorBackColor);
+    HBRUSH brush = CreateSolidBrush(rgbOnly(settings.editorBackColor));
     if (brush) {
         FillRect(dc, &client, brush);
         DeleteObject(brush);
