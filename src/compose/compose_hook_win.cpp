@@ -158,13 +158,14 @@ static LRESULT onSetBackgroundColor(HWND control, WPARAM wParam, LPARAM lParam)
 }
 
 // The host's own format changes keep the plug-in's idea of the editor's text
-// colour and font current. The quote colour is never taken for the text
-// colour: the plug-in's own colouring sends it.
+// colour and font current. A quote colour (each level's too, when the levels
+// are used) is never taken for the text colour: the plug-in's own colouring
+// sends it.
 static LRESULT onSetCharFormat(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const CHARFORMATA* format = reinterpret_cast<const CHARFORMATA*>(lParam);
     if (format && format->cbSize >= sizeof(CHARFORMATA)) {
-        if ((format->dwMask & CFM_COLOR) && rgbOnly(format->crTextColor) != rgbOnly(settings.sendQuoteColor))
+        if ((format->dwMask & CFM_COLOR) && !isQuoteColor(format->crTextColor))
             settings.editorTextColor = format->crTextColor;
         if (settings.marginColumn > 0 || settings.showRuler)
             trackEditorFont(control, format);
