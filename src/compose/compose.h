@@ -19,6 +19,12 @@ const char* expandTabs(HWND control, const char* text);
 LRESULT typeTabAsSpaces(HWND control);
 
 // colouring
+// The colour of a line of the given quote depth: the editor's text colour
+// when unquoted, else the compose quote colour, or with sendColorByLevel the
+// viewer's colour for the line's level.
+COLORREF lineColorForDepth(unsigned depth);
+// Whether a colour is one that the colouring gives quoted lines.
+bool isQuoteColor(COLORREF color);
 void colorLines(HWND control, const char* text, LONG start);
 void reinsertSelection(HWND control, LONG cpMin, LONG cpMax);
 int WINAPI recolorCommand(HWND window, int parameter);

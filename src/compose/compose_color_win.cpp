@@ -1,8 +1,8 @@
 // Colouring the compose text by quote: each line of text that enters the
 // control through a message (set, replaced, pasted, or re-inserted by the
-// recolour command) is selected and given the quote colour or the editor's
-// text colour. Which positions a line takes is the core's business
-// (line_positions.h); this file sends the messages.
+// recolour command) is selected and given the quote colour, or its level's
+// colour, or the editor's text colour. Which positions a line takes is the
+// core's business (line_positions.h); this file sends the messages.
 #include <limits.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -61,6 +61,29 @@ static int64_t textPositionCount(HWND control)
     return SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
 }
 
+COLORREF lineColorForDepth(unsigned depth)
+{
+    if (depth == 0)
+        return settings.editorTextColor;
+    if (!settings.sendColorByLevel)
+        return settings.sendQuoteColor;
+    return settings.levelColors[levelForDepth(depth, settings.levelRepeat) - 1];
+}
+
+// Compared as the control holds them, without the top byte. The compose
+// quote colour counts even while the levels are used: it is never the
+// host's text colour either.
+bool isQuoteColor(COLORREF color)
+{
+    if (rgbOnly(color) == rgbOnly(settings.sendQuoteColor))
+        return true;
+    if (settings.sendColorByLevel)
+        for (uint32_t level : settings.levelColors)
+            if (rgbOnly(color) == rgbOnly(level))
+                return true;
+    return false;
+}
+
 void colorLines(HWND control, const char* text, LONG start)
 {
     SendMessageA(control, EM_HIDESELECTION, 1, 0);
@@ -79,8 +102,7 @@ void colorLines(HWND control, const char* text, LONG start)
             // A line is judged on its own bytes: it ends where its separator was.
             copy[line.byteStart + line.byteLength] = '\0';
             selectRange(control, static_cast<LONG>(line.cpStart), static_cast<LONG>(end));
-            const bool quoted = quoteDepth(copy + line.byteStart, false) > 0;
-            setSelectionColor(control, quoted ? settings.sendQuoteColor : settings.editorTextColor);
+            setSelectionColor(control, lineColorForDepth(quoteDepth(copy + line.byteStart, false)));
         }
         free(copy);
     }

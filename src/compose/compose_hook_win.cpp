@@ -27,14 +27,6 @@ LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(state.savedComposeProc, control, message, wParam, lParam);
 }
 
-// Colours come from INI files as any int, but a COLORREF for the control
-// holds red, green and blue only: the top byte is dropped on the way in, as
-// the viewer's colour table drops it.
-static COLORREF rgbOnly(COLORREF color)
-{
-    return color & 0x00FFFFFF;
-}
-
 // Colour only: every other member of the format stays zero, so the rest of
 // the selection's format is left as it is.
 void setSelectionColor(HWND control, COLORREF color)
@@ -90,7 +82,7 @@ static LRESULT onEraseBackground(HWND control, HDC dc)
 {
     RECT client;
     GetClientRect(control, &client);
-    HBRUSH brush = CreateSolidBrush(settings.editorBackColor);
+    HBRUSH brush = CreateSolidBrush(rgbOnly(settings.editorBackColor));
     if (brush) {
         FillRect(dc, &client, brush);
         DeleteObject(brush);
@@ -166,13 +158,14 @@ static LRESULT onSetBackgroundColor(HWND control, WPARAM wParam, LPARAM lParam)
 }
 
 // The host's own format changes keep the plug-in's idea of the editor's text
-// colour and font current. The quote colour is never taken for the text
-// colour: the plug-in's own colouring sends it.
+// colour and font current. A quote colour (each level's too, when the levels
+// are used) is never taken for the text colour: the plug-in's own colouring
+// sends it.
 static LRESULT onSetCharFormat(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const CHARFORMATA* format = reinterpret_cast<const CHARFORMATA*>(lParam);
     if (format && format->cbSize >= sizeof(CHARFORMATA)) {
-        if ((format->dwMask & CFM_COLOR) && rgbOnly(format->crTextColor) != rgbOnly(settings.sendQuoteColor))
+        if ((format->dwMask & CFM_COLOR) && !isQuoteColor(format->crTextColor))
             settings.editorTextColor = format->crTextColor;
         if (settings.marginColumn > 0 || settings.showRuler)
             trackEditorFont(control, format);

@@ -89,7 +89,7 @@ void drawMarginLine(HWND control, HDC dc)
     GetClientRect(control, &client);
     const int x = columnX(settings.marginColumn, state.editorCharWidth);
     const int top = settings.showRuler ? state.rulerHeight : 0;
-    HPEN pen = CreatePen(PS_SOLID, 1, settings.marginColor);
+    HPEN pen = CreatePen(PS_SOLID, 1, rgbOnly(settings.marginColor));
     HGDIOBJ previous = pen ? SelectObject(dc, pen) : NULL;
     MoveToEx(dc, x, top, NULL);
     LineTo(dc, x, client.bottom);
@@ -157,8 +157,9 @@ static void eraseTickBand(HDC dc, int clientRight, int H)
 {
     if (clientRight <= COLUMN_ORIGIN_X)
         return;
-    HBRUSH brush = CreateSolidBrush(settings.editorBackColor);
-    HPEN pen = CreatePen(PS_SOLID, 1, settings.editorBackColor);
+    const COLORREF back = rgbOnly(settings.editorBackColor);
+    HBRUSH brush = CreateSolidBrush(back);
+    HPEN pen = CreatePen(PS_SOLID, 1, back);
     HGDIOBJ previousBrush = brush ? SelectObject(dc, brush) : NULL;
     HGDIOBJ previousPen = pen ? SelectObject(dc, pen) : NULL;
     Rectangle(dc, COLUMN_ORIGIN_X, H - BAND_TOP_FROM_BOTTOM, clientRight, H - BAND_END_FROM_BOTTOM);
@@ -198,7 +199,7 @@ static void drawCaretMarker(HWND control, HDC dc, int32_t last, int w, int H)
         return;
     // Drawn with the ruler pen around a brush of the same colour: one solid
     // block from the left edge up to (not including) the right.
-    HBRUSH brush = CreateSolidBrush(settings.rulerColor);
+    HBRUSH brush = CreateSolidBrush(rgbOnly(settings.rulerColor));
     HGDIOBJ previous = brush ? SelectObject(dc, brush) : NULL;
     Rectangle(dc, span.left, H - BAND_TOP_FROM_BOTTOM, span.right, H - BAND_END_FROM_BOTTOM);
     if (previous)
@@ -222,11 +223,12 @@ void drawRuler(HWND control, HDC dc)
     RECT client;
     GetClientRect(control, &client);
     HGDIOBJ previousFont = state.rulerFont ? SelectObject(dc, state.rulerFont) : NULL;
-    SetTextColor(dc, settings.rulerColor);
+    const COLORREF color = rgbOnly(settings.rulerColor);
+    SetTextColor(dc, color);
 
     eraseTickBand(dc, client.right, H);
 
-    HPEN pen = CreatePen(PS_SOLID, 1, settings.rulerColor);
+    HPEN pen = CreatePen(PS_SOLID, 1, color);
     HGDIOBJ previousPen = pen ? SelectObject(dc, pen) : NULL;
     const int32_t last = drawTicks(dc, client.right, w, H);
     if (previousFont)

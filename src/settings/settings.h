@@ -82,6 +82,15 @@ extern PluginSettings settings;
 void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5]);
 void computeLevelColors();
 
+// Colours come from INI files as any int, but a colour for a control or for
+// GDI holds red, green and blue only: a set top byte would make GDI take the
+// value for a palette entry. The top byte is dropped wherever a colour leaves
+// the plug-in, as the viewer's colour table drops it.
+inline uint32_t rgbOnly(uint32_t color)
+{
+    return color & 0x00FFFFFF;
+}
+
 // The colour level, 1 to 5, of a quoted line of the given depth (1 or more):
 // deeper lines keep level 5, or with repeatLevels start again at level 1.
 unsigned levelForDepth(unsigned depth, int repeatLevels);

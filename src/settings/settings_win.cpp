@@ -240,6 +240,10 @@ void saveViewSettings()
     for (int k = 0; k < 5; ++k)
         writeColor(path, "View", colorKeys[k], settings.quoteColors[k]);
     writeColor(path, "View", "HeaderColor", settings.headerColor);
+    // Keys the page does not show are written back as they were read.
+    writeBool(path, "View", "LevelRepeat", settings.levelRepeat);
+    writeBool(path, "View", "SignatureChange", settings.signatureChange);
+    writeColor(path, "View", "SignatureColor", settings.signatureColor);
     computeLevelColors();
 }
 
@@ -259,6 +263,7 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText)
     // The two numbers are stored exactly as typed, not re-formatted.
     writeText(path, "Send", "MarginLine", marginLineText ? marginLineText : "");
     writeText(path, "Send", "RecolorCount", recolorCountText ? recolorCountText : "");
+    writeBool(path, "Send", "LevelColor", settings.sendColorByLevel);
 }
 
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)

@@ -1,16 +1,43 @@
 // Binding the host's exported functions at load.
 #include "shell/plugin_state.h"
 
-static const char* const HOST_FUNCTION_NAMES[HOST_FUNCTION_COUNT] = {
-    "_ZorRegistCallback@8", "_ZorSetTimer@12", "_ZorKillTimer@4", "_ZorGetMailbox@0",
-    "_ZorGetAccount@4", "_ZorImportFile@12", "_ZorMoveMail@8", "_ZorMarkMail@12",
-    "_ZorDeleteMail@4", "_ZorFolderGetCurrentEntry@4", "_ZorFolderGetSelectEntry@8",
-    "_ZorSendGetText@8", "_ZorSendGetHeader@4", "_ZorSendSetText@8", "_ZorSendSetHeader@8",
-    "_ZorViewGetText@4", "_ZorViewGetHeader@4", "_ZorViewSetText@8", "_ZorViewGetPath@4",
-    "_ZorSjisToJis@12", "_ZorJisToSjis@12",
-};
+static_assert(sizeof(HostApi) == HOST_FUNCTION_COUNT * sizeof(FARPROC), "HostApi holds one pointer per host function");
 
-static_assert(sizeof(HostApi) == HOST_FUNCTION_COUNT * sizeof(FARPROC), "HostApi holds one pointer per name");
+// Looks name up and stores it in member as member's own pointer type. Every
+// export comes back as FARPROC; going by way of void (*)(), the type that
+// stands for any function, says that the type is restored, not reinterpreted.
+template <typename Function>
+static bool bindHostFunction(Function& member, const char* name)
+{
+    member = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(state.hostModule, name)));
+    return member != NULL;
+}
+
+// In the host's order; the first name that is missing ends the binding.
+static bool bindHostFunctions(HostApi& h)
+{
+    return bindHostFunction(h.registCallback, "_ZorRegistCallback@8")
+        && bindHostFunction(h.setTimer, "_ZorSetTimer@12")
+        && bindHostFunction(h.killTimer, "_ZorKillTimer@4")
+        && bindHostFunction(h.getMailbox, "_ZorGetMailbox@0")
+        && bindHostFunction(h.getAccount, "_ZorGetAccount@4")
+        && bindHostFunction(h.importFile, "_ZorImportFile@12")
+        && bindHostFunction(h.moveMail, "_ZorMoveMail@8")
+        && bindHostFunction(h.markMail, "_ZorMarkMail@12")
+        && bindHostFunction(h.deleteMail, "_ZorDeleteMail@4")
+        && bindHostFunction(h.folderGetCurrentEntry, "_ZorFolderGetCurrentEntry@4")
+        && bindHostFunction(h.folderGetSelectEntry, "_ZorFolderGetSelectEntry@8")
+        && bindHostFunction(h.sendGetText, "_ZorSendGetText@8")
+        && bindHostFunction(h.sendGetHeader, "_ZorSendGetHeader@4")
+        && bindHostFunction(h.sendSetText, "_ZorSendSetText@8")
+        && bindHostFunction(h.sendSetHeader, "_ZorSendSetHeader@8")
+        && bindHostFunction(h.viewGetText, "_ZorViewGetText@4")
+        && bindHostFunction(h.viewGetHeader, "_ZorViewGetHeader@4")
+        && bindHostFunction(h.viewSetText, "_ZorViewSetText@8")
+        && bindHostFunction(h.viewGetPath, "_ZorViewGetPath@4")
+        && bindHostFunction(h.sjisToJis, "_ZorSjisToJis@12")
+        && bindHostFunction(h.jisToSjis, "_ZorJisToSjis@12");
+}
 
 int bindHostApi()
 {
@@ -19,14 +46,10 @@ int bindHostApi()
     state.hostModule = LoadLibraryA("Quillpost.exe");
     if (!state.hostModule)
         return 0;
-    FARPROC* slots = reinterpret_cast<FARPROC*>(&state.host);
-    for (int i = 0; i < HOST_FUNCTION_COUNT; ++i) {
-        slots[i] = GetProcAddress(state.hostModule, HOST_FUNCTION_NAMES[i]);
-        if (!slots[i]) {
-            FreeLibrary(state.hostModule);
-            state.hostModule = NULL;
-            return 0;
-        }
+    if (!bindHostFunctions(state.host)) {
+        FreeLibrary(state.hostModule);
+        state.hostModule = NULL;
+        return 0;
     }
     return 1;
 }

@@ -52,14 +52,15 @@ const char* const MAILBOX_KEYS[][2] = {
     {"Editor", "Bold"},      {"Viewer", "FontSize"}, {"Viewer", "CharSet"},
 };
 const char* const HUESCOPE_KEYS[][2] = {
-    {"View", "Change"},        {"View", "HeaderChange"}, {"View", "Color"},        {"View", "Color2"},
-    {"View", "Color3"},        {"View", "Color4"},       {"View", "Color5"},       {"View", "HeaderColor"},
-    {"View", "Bold"},          {"View", "Italic"},       {"View", "LevelColor"},   {"View", "AutoColor"},
-    {"Send", "Change"},        {"Send", "MarginLine"},   {"Send", "MarginColor"},  {"Send", "Ruler"},
-    {"Send", "RulerColor"},    {"Send", "Color"},        {"Send", "TabKey2Space"}, {"Send", "TabCode2Space"},
-    {"Send", "Flicker"},       {"Send", "RecolorCount"}, {"Send", "PasteChange"},  {"Common", "IgnoreSpace"},
-    {"Common", "IgnoreColumn"}, {"Common", "Quaote"},    {"Common", "Tab"},        {"Common", "FlatToolBar"},
-    {"Font", "Num"},           {"Font", "FontSize1"},    {"Font", "FontSize2"},    {"Font", "CharSet1"},
+    {"View", "Change"},          {"View", "HeaderChange"},    {"View", "Color"},           {"View", "Color2"},
+    {"View", "Color3"},          {"View", "Color4"},          {"View", "Color5"},          {"View", "HeaderColor"},
+    {"View", "Bold"},            {"View", "Italic"},          {"View", "LevelColor"},      {"View", "AutoColor"},
+    {"View", "LevelRepeat"},     {"View", "SignatureChange"}, {"View", "SignatureColor"},  {"Send", "Change"},
+    {"Send", "MarginLine"},      {"Send", "MarginColor"},     {"Send", "Ruler"},           {"Send", "RulerColor"},
+    {"Send", "Color"},           {"Send", "TabKey2Space"},    {"Send", "TabCode2Space"},   {"Send", "Flicker"},
+    {"Send", "RecolorCount"},    {"Send", "PasteChange"},     {"Send", "LevelColor"},      {"Common", "IgnoreSpace"},
+    {"Common", "IgnoreColumn"},  {"Common", "Quaote"},        {"Common", "Tab"},           {"Common", "FlatToolBar"},
+    {"Font", "Num"},             {"Font", "FontSize1"},       {"Font", "FontSize2"},       {"Font", "CharSet1"},
     {"Font", "CharSet2"},
 };
 
@@ -150,11 +151,13 @@ TEST_P(GarbageRecord, EveryNumberStaysUsable)
     EXPECT_EQ(color, settings.marginColor) << what;
     EXPECT_EQ(color, settings.rulerColor) << what;
     EXPECT_EQ(color, settings.sendQuoteColor) << what;
+    EXPECT_EQ(color, settings.signatureColor) << what;
     const int flag = p != 0;
     for (int value : {settings.viewQuoteColoring, settings.viewHeaderColoring, settings.quoteBold, settings.quoteItalic,
-                      settings.colorByLevel, settings.autoGradient, settings.sendQuoteColoring, settings.showRuler,
-                      settings.tabKeyToSpaces, settings.tabCodeToSpaces, settings.suppressFlicker,
-                      settings.colorOnPaste, settings.ignoreLeadingSpaces, settings.flatToolbar})
+                      settings.colorByLevel, settings.autoGradient, settings.levelRepeat, settings.signatureChange,
+                      settings.sendQuoteColoring, settings.showRuler, settings.tabKeyToSpaces,
+                      settings.tabCodeToSpaces, settings.suppressFlicker, settings.colorOnPaste,
+                      settings.sendColorByLevel, settings.ignoreLeadingSpaces, settings.flatToolbar})
         EXPECT_EQ(flag, value) << what << ": every switch is 0 or 1";
     EXPECT_EQ(p, settings.marginColumn) << what;
     EXPECT_EQ(p, settings.recolorThreshold) << what;

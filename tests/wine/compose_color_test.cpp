@@ -8,8 +8,8 @@
 #include <string.h>
 
 // One letter per line of the control: Q the quote colour, T the text colour,
-// - anything but the quote colour (left as the control had it). Empty lines
-// have no characters to read and are passed over.
+// 1 to 5 that level's colour, - anything but the quote colour (left as the
+// control had it). Empty lines have no characters to read and are passed over.
 static void expectLineColors(HWND control, const char* expected, const std::string& context)
 {
     const int lines = lineCount(control);
@@ -23,7 +23,14 @@ static void expectLineColors(HWND control, const char* expected, const std::stri
         std::string got = !uniform ? "mixed colours" : f.autoColor ? "the automatic colour" : colorName(f.color);
         const bool isQuote = uniform && !f.autoColor && f.color == TEST_QUOTE_COLOR;
         const bool isText = uniform && !f.autoColor && f.color == TEST_TEXT_COLOR;
-        switch (expected[i]) {
+        const char letter = expected[i];
+        if (letter >= '1' && letter <= '5') {
+            const COLORREF level = TEST_LEVEL_COLORS[letter - '1'];
+            EXPECT_TRUE(uniform && !f.autoColor && f.color == level)
+                << context << ", line " << i << ": expected " << colorName(level) << ", got " << got;
+            continue;
+        }
+        switch (letter) {
         case 'Q': EXPECT_TRUE(isQuote) << context << ", line " << i << ": expected quote colour, got " << got; break;
         case 'T': EXPECT_TRUE(isText) << context << ", line " << i << ": expected text colour, got " << got; break;
         default: EXPECT_FALSE(isQuote) << context << ", line " << i << ": expected no quote colour, got " << got;
@@ -141,17 +148,43 @@ protected:
 
 // ---- text set with WM_SETTEXT ----
 
-TEST_F(ComposeColor, SetTextColoursQuotedLinesAndLeavesCaretAtStartWithNoUndo)
+// A reply of quote depths 1, 2, 3 and 6 on both control versions: one quote
+// colour, or with [Send] LevelColor the level colours of the viewer, the
+// deepest line capped at level 5 or, with [View] LevelRepeat, back at 1.
+struct SetTextCase {
+    const char* name;
+    RichEditClass cls;
+    const char* send;
+    const char* view;
+    const char* colors;
+};
+class SetText : public ComposeColor, public ::testing::WithParamInterface<SetTextCase> {};
+
+TEST_P(SetText, ColoursQuotedLinesAndLeavesCaretAtStartWithNoUndo)
 {
-    configure("Change=1\r\n");
-    openCompose(RICHEDIT_20A);
-    setText(control, "plain one\r\n> quoted\r\n>> deeper\r\nplain two\r\n| bar quoted\r\n");
-    expectLineColors(control, "TQQTQ", "WM_SETTEXT");
-    EXPECT_EQ(6, lineCount(control)) << "the text's last line break leaves one empty line in the control";
-    expectCaret(control, 0, "after WM_SETTEXT");
-    EXPECT_EQ(0, SendMessageA(control, EM_CANUNDO, 0, 0)) << "the undo buffer is emptied";
-    EXPECT_GE(recorder().count(EM_SETCHARFORMAT), 5u) << "a colour for each line went to the control";
+    const SetTextCase& c = GetParam();
+    configure(std::string("Change=1\r\n") + c.send, "", c.view);
+    openCompose(c.cls);
+    setText(control, "plain one\r\n> quoted\r\n>> deeper\r\n| > > third\r\n>>>>>> sixth\r\nplain two\r\n");
+    expectLineColors(control, c.colors, c.name);
+    EXPECT_EQ(7, lineCount(control)) << c.name << ": the text's last line break leaves one empty line";
+    expectCaret(control, 0, c.name);
+    EXPECT_EQ(0, SendMessageA(control, EM_CANUNDO, 0, 0)) << c.name << ": the undo buffer is emptied";
+    EXPECT_GE(recorder().count(EM_SETCHARFORMAT), 6u) << c.name << ": a colour for each line went to the control";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ComposeColor, SetText,
+    ::testing::Values(
+        SetTextCase{"RichEdit 2.0 one quote colour", RICHEDIT_20A, "", "", "TQQQQT"},
+        SetTextCase{"RichEdit 2.0 by level", RICHEDIT_20A, "LevelColor=1\r\n", "", "T1235T"},
+        SetTextCase{"RichEdit 2.0 by level repeated", RICHEDIT_20A, "LevelColor=1\r\n", "LevelRepeat=1\r\n",
+                    "T1231T"},
+        SetTextCase{"RichEdit 2.0 viewer switches alone", RICHEDIT_20A, "",
+                    "LevelColor=1\r\nLevelRepeat=1\r\n", "TQQQQT"},
+        SetTextCase{"RichEdit 1.0 one quote colour", RICHEDIT_10, "", "", "TQQQQT"},
+        SetTextCase{"RichEdit 1.0 by level", RICHEDIT_10, "LevelColor=1\r\n", "", "T1235T"}),
+    [](const ::testing::TestParamInfo<SetTextCase>& info) { return caseName(info.param.name); });
 
 TEST_F(ComposeColor, SetTextWithColouringOffLeavesTheTextAlone)
 {

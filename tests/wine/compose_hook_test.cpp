@@ -196,9 +196,11 @@ TEST_P(EnterKey, TypingAfterEnterOnAQuotedLineTakesTheTextColour)
     EXPECT_FALSE(typed.autoColor);
 }
 
-INSTANTIATE_TEST_SUITE_P(ComposeHook, EnterKey, ::testing::Values("Change=1\r\n", "Change=0\r\n"),
+static const char* const ENTER_KEY_CASE_NAMES[] = {"coloringOn", "coloringOff", "coloringByLevel"};
+INSTANTIATE_TEST_SUITE_P(ComposeHook, EnterKey,
+                         ::testing::Values("Change=1\r\n", "Change=0\r\n", "Change=1\r\nLevelColor=1\r\n"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
-                             return info.index == 0 ? std::string("coloringOn") : std::string("coloringOff");
+                             return std::string(ENTER_KEY_CASE_NAMES[info.index]);
                          });
 
 // The Tab key with TabKey2Space: the control gets spaces to the next stop and

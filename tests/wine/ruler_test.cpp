@@ -399,6 +399,7 @@ struct RulerOptions {
     int fontTenths = 100;
     bool bold = false;
     int tabWidth = 8;
+    DWORD colorTopByte = 0;   // added to the ruler and margin colours in the INI
 };
 
 class Ruler : public PluginTest {
@@ -414,8 +415,8 @@ protected:
         snprintf(text, sizeof text,
                  "[Send]\r\nChange=0\r\nRuler=%d\r\nRulerColor=%lu\r\nMarginLine=%d\r\nMarginColor=%lu\r\n"
                  "[Common]\r\nTab=%d\r\n",
-                 o.ruler ? 1 : 0, static_cast<unsigned long>(RULER), o.margin, static_cast<unsigned long>(MARGIN),
-                 o.tabWidth);
+                 o.ruler ? 1 : 0, static_cast<unsigned long>(RULER | o.colorTopByte), o.margin,
+                 static_cast<unsigned long>(MARGIN | o.colorTopByte), o.tabWidth);
         writeIni(text);
         start();
         frame = track(hostCreateComposeWindow(cls, "ruler", 0, 0, width, height));
@@ -738,13 +739,17 @@ TEST_F(Ruler, RichEdit20WithoutNoHideSelGetsNoRulerButKeepsTheShift)
     EXPECT_EQ(clientHeight() - 1, rows.second);
 }
 
+// The colours are read with a top byte set, which GDI would take for a
+// palette index: they are drawn in their low 24 bits all the same.
 TEST_F(Ruler, MarginLineBelowTheRuler)
 {
     RulerOptions o;
     o.margin = 30;
+    o.colorTopByte = 0x01000000;
     open(o);
     setText("");
     repaint();
+    EXPECT_TRUE(stripMatches(snapshotRows(control, H), strip(0))) << "the ruler in its colour's low 24 bits";
     const int x = colX(30, w);
     EXPECT_EQ(x, marginLineX()) << "the margin line stands at column 30";
     std::pair<int, int> rows = marginRows(x);

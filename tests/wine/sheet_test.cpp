@@ -995,7 +995,8 @@ TEST_F(Sheet, SwatchShowsItsWorkingColourAndShiftsWhenPressed)
 
 const char SEEDED_INI[] =
     "[View]\r\nChange=1\r\nColor=255\r\nColor2=33023\r\nColor5=16711680\r\nLevelColor=1\r\n"
-    "[Send]\r\nChange=0\r\nMarginLine=40\r\nColor=65280\r\nRecolorCount=1500\r\n"
+    "LevelRepeat=1\r\nSignatureChange=1\r\nSignatureColor=65535\r\n"
+    "[Send]\r\nChange=0\r\nMarginLine=40\r\nColor=65280\r\nRecolorCount=1500\r\nLevelColor=1\r\n"
     "[Common]\r\nIgnoreSpace=0\r\nQuaote=3\r\nQuaoteStr=>,#\r\nIgnoreColumn=2\r\nFlatToolBar=1\r\nTab=4\r\n"
     "[Font]\r\nNum=1\r\nFontTitle1=明朝\r\nFontName1=ＭＳ 明朝\r\nFontSize1=120\r\nCharSet1=128\r\n";
 
@@ -1020,6 +1021,8 @@ TEST_F(Sheet, OkAfterOnlyTheViewPageWritesOnlyTheViewGroup)
         {"View", "Color5", "16711680"},  {"View", "LevelColor", "1"},     {"View", "HeaderChange", "1"},
         {"View", "Italic", "0"},         {"View", "Bold", "1"},           {"View", "AutoColor", "1"},
         {"View", "Color3", "33023"},     {"View", "Color4", "33023"},     {"View", "HeaderColor", "8421504"},
+        // Not on the page, and kept as they were.
+        {"View", "LevelRepeat", "1"},    {"View", "SignatureChange", "1"}, {"View", "SignatureColor", "65535"},
     };
     std::vector<IniEntry> got = sectionEntries(after, "View");
     std::sort(got.begin(), got.end(), [](const IniEntry& x, const IniEntry& y) { return x.key < y.key; });
@@ -1044,10 +1047,11 @@ TEST_F(Sheet, OkAfterOnlyTheViewPageWritesOnlyTheViewGroup)
 TEST_F(Sheet, OkWritesTheGroupOfEveryPageOpenedAndNoOther)
 {
     const std::vector<std::string> viewKeys = {"Change", "HeaderChange", "Italic", "Bold", "LevelColor", "AutoColor",
-                                               "Color", "Color2", "Color3", "Color4", "Color5", "HeaderColor"};
+                                               "Color", "Color2", "Color3", "Color4", "Color5", "HeaderColor",
+                                               "LevelRepeat", "SignatureChange", "SignatureColor"};
     const std::vector<std::string> sendKeys = {"Change", "Ruler", "TabKey2Space", "TabCode2Space", "Flicker",
                                                "PasteChange", "MarginColor", "RulerColor", "Color", "MarginLine",
-                                               "RecolorCount"};
+                                               "RecolorCount", "LevelColor"};
     const std::vector<std::string> commonKeys = {"IgnoreSpace", "Quaote", "QuaoteStr", "IgnoreColumn"};
     const std::vector<std::string> otherKeys = {"FlatToolBar"};
     struct Case { std::vector<int> visits; bool send, common, other; };
@@ -1098,6 +1102,8 @@ TEST_F(Sheet, OkWritesTheGroupOfEveryPageOpenedAndNoOther)
 
 TEST_F(Sheet, OkAfterAllPagesWritesEachGroupAsTyped)
 {
+    // A key that no page shows, already in the file: it keeps its place and value.
+    writeIni("[Send]\r\nLevelColor=1\r\n");
     start();
     Run run = runSheet([&](HWND sheet) {
         HWND view = selectPage(sheet, VIEW_PAGE);
@@ -1125,6 +1131,8 @@ TEST_F(Sheet, OkAfterAllPagesWritesEachGroupAsTyped)
         {"View", "Bold", "0"},             {"View", "LevelColor", "0"},      {"View", "AutoColor", "0"},
         {"View", "Color", "8421504"},      {"View", "Color2", "8421504"},    {"View", "Color3", "8421504"},
         {"View", "Color4", "8421504"},     {"View", "Color5", "8421504"},    {"View", "HeaderColor", "8421504"},
+        {"View", "LevelRepeat", "0"},      {"View", "SignatureChange", "0"}, {"View", "SignatureColor", "8421504"},
+        {"Send", "LevelColor", "1"},
         {"Send", "Change", "1"},           {"Send", "Ruler", "1"},           {"Send", "TabKey2Space", "1"},
         {"Send", "TabCode2Space", "0"},    {"Send", "Flicker", "1"},         {"Send", "PasteChange", "0"},
         {"Send", "MarginColor", "8421504"}, {"Send", "RulerColor", "8421504"}, {"Send", "Color", "8421504"},

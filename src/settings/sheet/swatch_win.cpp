@@ -32,7 +32,7 @@ void drawColorSwatch(DRAWITEMSTRUCT* item, bool flat)
     const COLORREF* colour = workingColourOf(static_cast<int>(item->CtlID));
     if (!colour)
         return;
-    HBRUSH fill = CreateSolidBrush(*colour);
+    HBRUSH fill = CreateSolidBrush(rgbOnly(*colour));
 
     bool focused = (item->itemState & ODS_FOCUS) || (item->itemAction & ODA_FOCUS);
     HBRUSH frame = CreateSolidBrush(focused ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNFACE));
@@ -64,15 +64,15 @@ void pickColor(HWND page, COLORREF& colour)
     ZeroMemory(&choice, sizeof choice);
     ZeroMemory(state.customColors, sizeof state.customColors);
     for (int k = 0; k < 5; ++k)
-        state.customColors[k] = state.editQuoteColors[k];
-    state.customColors[5] = state.editSendQuoteColor;
-    state.customColors[6] = state.editHeaderColor;
-    state.customColors[7] = state.editMarginColor;
-    state.customColors[8] = state.editRulerColor;
+        state.customColors[k] = rgbOnly(state.editQuoteColors[k]);
+    state.customColors[5] = rgbOnly(state.editSendQuoteColor);
+    state.customColors[6] = rgbOnly(state.editHeaderColor);
+    state.customColors[7] = rgbOnly(state.editMarginColor);
+    state.customColors[8] = rgbOnly(state.editRulerColor);
 
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = page;
-    choice.rgbResult = colour;
+    choice.rgbResult = rgbOnly(colour);
     choice.lpCustColors = state.customColors;
     choice.Flags = CC_RGBINIT;
     if (ChooseColorA(&choice) == TRUE)

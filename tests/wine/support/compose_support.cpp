@@ -59,7 +59,8 @@ LRESULT ControlRecorder::callOriginal(HWND control, UINT message, WPARAM wParam,
     return CallWindowProcA(original, control, message, wParam, lParam);
 }
 
-void ComposeTest::configure(const std::string& sendLines, const std::string& commonLines)
+void ComposeTest::configure(const std::string& sendLines, const std::string& commonLines,
+                            const std::string& viewLines)
 {
     char editor[128];
     snprintf(editor, sizeof editor, "[Editor]\r\nTextColor=%d\r\nBkColor=%d\r\n",
@@ -67,7 +68,12 @@ void ComposeTest::configure(const std::string& sendLines, const std::string& com
     writeMailboxIni(editor);
     char quote[64];
     snprintf(quote, sizeof quote, "[Send]\r\nColor=%d\r\n", static_cast<int>(TEST_QUOTE_COLOR));
-    writeIni(std::string(quote) + sendLines + "[Common]\r\n" + commonLines);
+    char levels[160];
+    snprintf(levels, sizeof levels, "[View]\r\nColor=%d\r\nColor2=%d\r\nColor3=%d\r\nColor4=%d\r\nColor5=%d\r\n",
+             static_cast<int>(TEST_LEVEL_COLORS[0]), static_cast<int>(TEST_LEVEL_COLORS[1]),
+             static_cast<int>(TEST_LEVEL_COLORS[2]), static_cast<int>(TEST_LEVEL_COLORS[3]),
+             static_cast<int>(TEST_LEVEL_COLORS[4]));
+    writeIni(std::string(quote) + sendLines + "[Common]\r\n" + commonLines + levels + viewLines);
 }
 
 void ComposeTest::TearDown()
@@ -146,6 +152,9 @@ std::string colorName(COLORREF color)
 {
     if (color == TEST_TEXT_COLOR)
         return "text colour";
+    for (int k = 0; k < 5; ++k)
+        if (color == TEST_LEVEL_COLORS[k])
+            return "level " + std::to_string(k + 1) + " colour";
     if (color == TEST_QUOTE_COLOR)
         return "quote colour";
     char name[32];

@@ -7,11 +7,14 @@
 #include <vector>
 #include "wine_support.h"
 
-// The editor colours written into Mailbox.ini and the compose quote colour
-// written into Huescope.ini; all three differ from the control's defaults.
+// The editor colours written into Mailbox.ini, and the compose quote colour
+// and the five level colours written into Huescope.ini; all differ from one
+// another and from the control's defaults.
 const COLORREF TEST_TEXT_COLOR = RGB(0x20, 0x30, 0x40);
 const COLORREF TEST_BACK_COLOR = RGB(0xF0, 0xE8, 0xD0);
 const COLORREF TEST_QUOTE_COLOR = RGB(0xC0, 0x10, 0x20);
+const COLORREF TEST_LEVEL_COLORS[5] = {RGB(0x10, 0x80, 0x10), RGB(0x10, 0x10, 0xA0), RGB(0xA0, 0x60, 0x00),
+                                       RGB(0x80, 0x00, 0x80), RGB(0x00, 0x80, 0x80)};
 // The plug-in's own timer on the compose control.
 const UINT_PTR RECOLOR_TIMER = 101313;
 // Pumps messages until a tick of the plug-in's recolour timer on control has
@@ -50,8 +53,10 @@ protected:
     // Drops the recorder's interception before the windows go.
     void TearDown() override;
     // Writes Mailbox.ini with the test's editor colours and Huescope.ini with
-    // the quote colour, then the given lines of [Send] and [Common].
-    void configure(const std::string& sendLines, const std::string& commonLines = "");
+    // the quote and level colours, then the given lines of [Send], [Common]
+    // and [View].
+    void configure(const std::string& sendLines, const std::string& commonLines = "",
+                   const std::string& viewLines = "");
     // Starts the plug-in, opens a compose window of cls (shown when visible
     // is set), installs the recorder (when record is set) and lets the
     // plug-in hook the control.
