@@ -8,12 +8,39 @@ add_library(Huescope SHARED ${HUESCOPE_ALL_SOURCES}
   ${CMAKE_SOURCE_DIR}/src/shell/huescope.rc ${CMAKE_SOURCE_DIR}/src/shell/Huescope.def)
 set_target_properties(Huescope PROPERTIES PREFIX "" OUTPUT_NAME Huescope)
 target_include_directories(Huescope PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_compile_options(Huescope PRIVATE ${WIN_FLAGS})
-target_compile_definitions(Huescope PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0500)
+# The plug-in throws nothing and runs on the host's one UI thread: without
+# exceptions, type information and thread-safe statics it needs nothing of the
+# C++ runtime, and so nothing of the posix-threads library that runtime would
+# bring. The C runtime's own snprintf (wrapped to always terminate) serves
+# the few numbers and keys it formats.
+target_compile_options(Huescope PRIVATE ${WIN_FLAGS} -fno-exceptions -fno-rtti -fno-threadsafe-statics)
+# Windows XP (x64: XP x64 / Server 2003) and later: the header says so, and
+# the export check holds the imports to functions these versions have.
+if(HUESCOPE_ARCH STREQUAL "i686")
+  set(OLDEST_WINDOWS 5.1)
+else()
+  set(OLDEST_WINDOWS 5.2)
+endif()
+string(REPLACE "." ";" oldest ${OLDEST_WINDOWS})
+list(GET oldest 0 oldest_major)
+list(GET oldest 1 oldest_minor)
+target_compile_definitions(Huescope PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0500
+                           __USE_MINGW_ANSI_STDIO=0)
+# No C runtime start-up code either: the plug-in has no static constructors
+# or destructors and no thread-local data, so DllMain itself is the entry
+# point, and the DLL imports only what the plug-in calls.
+if(HUESCOPE_ARCH STREQUAL "i686")
+  set(DLL_ENTRY _DllMain@12)
+else()
+  set(DLL_ENTRY DllMain)
+endif()
+target_link_options(Huescope PRIVATE -nostartfiles -Wl,-e,${DLL_ENTRY})
 # stdcall-fixup lets the .def name the undecorated i686 symbols.
 # The static runtime brings its debug sections along; a release ships without
 # them (the DLL is less than half the size).
 target_link_options(Huescope PRIVATE ${STATIC_RUNTIME} -Wl,--enable-stdcall-fixup
+                    -Wl,--subsystem,windows:${OLDEST_WINDOWS}
+                    -Wl,--major-os-version,${oldest_major},--minor-os-version,${oldest_minor}
                     $<$<CONFIG:Release>:-s>)
 target_link_libraries(Huescope PRIVATE ${SYSTEM_LIBS})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/shell/huescope.rc PROPERTIES

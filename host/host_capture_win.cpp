@@ -1,4 +1,4 @@
-// Screenshots: the window's rectangle copied from the screen into a BMP file.
+// Screenshots: a window, frame and children, copied from its own pixels into a BMP file.
 #include <stdio.h>
 #include "host.h"
 
@@ -10,11 +10,14 @@ bool hostCaptureWindow(HWND window, const char* bmpPath)
     int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0)
         return false;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    // Read from the window's own pixels, children included, rather than from
+    // the screen: what the screen shows lags behind what was last painted
+    // (a caret just hidden can still be there).
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
     SelectObject(memory, old);
 
     BITMAPINFOHEADER info = {};
@@ -29,7 +32,7 @@ bool hostCaptureWindow(HWND window, const char* bmpPath)
     GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(NULL, screen);
+    ReleaseDC(window, source);
 
     FILE* f = fopen(bmpPath, "wb");
     if (!f)
