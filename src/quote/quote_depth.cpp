@@ -5,15 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-// The vector paths need SSE2, which every x86_64 build has; the i686 build
-// takes the byte-by-byte ones, and so does a build with
-// HUESCOPE_SCALAR_SEARCH defined (the unit tests compile one, so that those
-// paths are checked too).
-#if defined(__SSE2__) && !defined(HUESCOPE_SCALAR_SEARCH)
-#define HUESCOPE_VECTOR_SEARCH 1
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
@@ -28,11 +19,6 @@ bool buffersFitList(const QuoteMatcher& m, size_t listLength)
     if (listLength > (SIZE_MAX - 11) / 4)
         return false;
     return m.scratchSize >= listLength + 1 && m.escapedSize >= 4 * listLength + 11;
-}
-
-bool hasFirstByte(const uint32_t* table, unsigned char byte)
-{
-    return (table[byte >> 5] >> (byte & 31)) & 1;
 }
 
 // One byte the way the host's RTF writes a byte of a double-byte character:
@@ -92,87 +78,13 @@ bool endsInsideCharacter(const char* entry, size_t length)
     return endsInLoneLeadByte(entry, length, cp932Table());
 }
 
-// A set with no forms: every head slot unusable (no line masked to nothing
-// equals 1).
-QuoteFormSet emptyFormSet(const char* forms)
-{
-    QuoteFormSet set{};
-    set.forms = forms;
-    for (size_t k = 0; k < QUOTE_FORM_HEADS; ++k)
-        set.heads[k] = 1;
-    return set;
-}
-
-// Adds the form just written at set.forms + offset (length bytes, the NUL
-// after them already there).
-void addForm(QuoteFormSet& set, size_t offset, size_t length)
-{
-    const unsigned char* form = reinterpret_cast<const unsigned char*>(set.forms + offset);
-    set.firstBytes[form[0] >> 5] |= uint32_t(1) << (form[0] & 31);
-    set.size = offset + length + 1;
-    if (set.headCount == QUOTE_FORM_HEADS)
-        return;
-    const size_t k = set.headCount++;
-    uint32_t head = 0;
-    uint32_t mask = 0;
-    for (size_t i = 0; i < 4 && i < length; ++i) {
-        head |= static_cast<uint32_t>(form[i]) << (8 * i);
-        mask |= uint32_t(0xFF) << (8 * i);
-    }
-    set.heads[k] = head;
-    set.masks[k] = mask;
-    set.lengths[k] = length;
-    set.offsets[k] = offset;
-    set.rest = set.size;
-}
-
-// Bit k set: the k-th head matches the line's first four bytes.
-static_assert(QUOTE_FORM_HEADS == 8, "the heads are compared four at a time, in two halves");
-
-unsigned matchingHeads(const QuoteFormSet& set, uint32_t head)
-{
-#ifdef HUESCOPE_VECTOR_SEARCH
-    const __m128i line = _mm_set1_epi32(static_cast<int>(head));
-    const __m128i low = _mm_cmpeq_epi32(
-        _mm_and_si128(line, _mm_loadu_si128(reinterpret_cast<const __m128i*>(set.masks))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(set.heads)));
-    const __m128i high = _mm_cmpeq_epi32(
-        _mm_and_si128(line, _mm_loadu_si128(reinterpret_cast<const __m128i*>(set.masks + 4))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(set.heads + 4)));
-    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(low)))
-           | static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(high))) << 4;
-#else
-    unsigned bits = 0;
-    for (size_t k = 0; k < QUOTE_FORM_HEADS; ++k)
-        bits |= static_cast<unsigned>((head & set.masks[k]) == set.heads[k]) << k;
-    return bits;
-#endif
-}
-
-// The first four bytes of text, the first in the low byte, zero from the
-// terminator on; text[0] is known not to be the terminator. Nothing after
-// the terminator is read.
-uint32_t textHead(const char* text)
-{
-    const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
-    uint32_t head = t[0];
-    if (t[1] != 0) {
-        head |= static_cast<uint32_t>(t[1]) << 8;
-        if (t[2] != 0)
-            head |= static_cast<uint32_t>(t[2]) << 16 | static_cast<uint32_t>(t[3]) << 24;
-    }
-    return head;
-}
-
-// The comparisons stop at the first differing byte, and the text's
+// The first form in list order that text begins with: its length, or 0.
+// The comparison stops at the first differing byte, and the text's
 // terminator differs from every form byte (a form never holds a NUL), so a
 // short line is never read past.
-
-// Long lists: the forms after the headed ones, each stepped over to the NUL
-// after it when it does not match.
-size_t firstMatchingLaterForm(const QuoteFormSet& set, const char* text)
+size_t firstMatchingForm(const QuoteFormSet& set, const char* text)
 {
-    const char* form = set.forms + set.rest;
+    const char* form = set.forms;
     const char* end = set.forms + set.size;
     while (form < end) {
         size_t i = 0;
@@ -188,27 +100,6 @@ size_t firstMatchingLaterForm(const QuoteFormSet& set, const char* text)
     return 0;
 }
 
-// A form whose head matched in all four bytes is compared on from the fifth:
-// those four are then known to be in the line.
-inline size_t firstMatchingForm(const QuoteFormSet& set, const char* text)
-{
-    if (!hasFirstByte(set.firstBytes, static_cast<unsigned char>(text[0])))
-        return 0;
-    for (unsigned bits = matchingHeads(set, textHead(text)); bits; bits &= bits - 1) {
-        const size_t k = static_cast<size_t>(__builtin_ctz(bits));
-        const size_t length = set.lengths[k];
-        if (length <= 4)
-            return length;
-        const char* form = set.forms + set.offsets[k];
-        size_t i = 4;
-        while (i < length && form[i] == text[i])
-            ++i;
-        if (i == length)
-            return length;
-    }
-    return set.rest < set.size ? firstMatchingLaterForm(set, text) : 0;
-}
-
 // The prepared forms when they were built from m's list into m's buffers
 // (and the buffers still hold them), otherwise null.
 inline const QuoteMarkerForms* preparedForms(const QuoteMatcher& m)
@@ -222,11 +113,15 @@ inline const QuoteMarkerForms* preparedForms(const QuoteMatcher& m)
 }
 
 // Forms fit for m: the prepared ones, otherwise built now into local. Null
-// when there are none.
+// when there are none. A build writes over the working buffers, so prepared
+// forms that lived there (of a list since replaced without being applied)
+// are dropped rather than trusted once that list is back.
 inline const QuoteMarkerForms* usableForms(const QuoteMatcher& m, QuoteMarkerForms* local)
 {
     if (const QuoteMarkerForms* f = preparedForms(m))
         return f;
+    if (m.forms && (m.forms->plain.forms == m.scratch || m.forms->escaped.forms == m.escaped))
+        m.forms->list = nullptr;
     return prepareQuoteMarkers(m, local) ? local : nullptr;
 }
 
@@ -291,8 +186,8 @@ int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
         return 0;
 
     QuoteMarkerForms f{};
-    f.plain = emptyFormSet(m.scratch);
-    f.escaped = emptyFormSet(m.escaped);
+    f.plain.forms = m.scratch;
+    f.escaped.forms = m.escaped;
     const char* entry = m.markers;
     for (;;) {
         size_t length = strcspn(entry, ",");
@@ -305,7 +200,7 @@ int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
             if (!endsInsideCharacter(entry, length)) {
                 memcpy(m.scratch + plainAt, entry, length);
                 m.scratch[plainAt + length] = '\0';
-                addForm(f.plain, plainAt, length);
+                f.plain.size = plainAt + length + 1;
             }
 
             const size_t escapedAt = f.escaped.size;
@@ -313,7 +208,7 @@ int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
             if (buildEscapedForm(entry, length, m.escaped + escapedAt,
                                  m.escapedSize - escapedAt - 1, &formLength)) {
                 m.escaped[escapedAt + formLength] = '\0';
-                addForm(f.escaped, escapedAt, formLength);
+                f.escaped.size = escapedAt + formLength + 1;
             }
         }
         if (entry[length] == '\0')
@@ -372,22 +267,13 @@ unsigned depthWithForms(const QuoteMatcher& m, const QuoteMarkerForms& f, const 
     return depth;
 }
 
-// Without prepared forms: built for this line alone.
-unsigned depthBuildingForms(const QuoteMatcher& m, const char* text, bool escaped)
-{
-    QuoteMarkerForms local;
-    if (!prepareQuoteMarkers(m, &local))
-        return 0;
-    return depthWithForms(m, local, text, escaped);
-}
-
 } // namespace
 
 unsigned quoteDepth(const QuoteMatcher& m, const char* text, bool escaped)
 {
     if (!text)
         return 0;
-    if (const QuoteMarkerForms* f = preparedForms(m))
-        return depthWithForms(m, *f, text, escaped);
-    return depthBuildingForms(m, text, escaped);
+    QuoteMarkerForms local;
+    const QuoteMarkerForms* f = usableForms(m, &local);
+    return f ? depthWithForms(m, *f, text, escaped) : 0;
 }

@@ -5,26 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
-const size_t QUOTE_FORM_HEADS = 8;
-
 // The compared forms of one marker list of one kind (plain text or RTF): all
 // of them back to back in a working buffer, each ended by a NUL. Empty
 // entries, and in RTF the entries that cannot be spelled there, are left out,
 // so every form is non-empty. The order is the list's.
-// The first QUOTE_FORM_HEADS forms also have their first four bytes here (the
-// first in the low byte, zero past a shorter form's end, and a mask of the
-// bytes that count), so that a line's first four bytes are held against all
-// of them at once: (line & mask) == head. An unused slot never matches.
 struct QuoteFormSet {
     const char* forms;
     size_t size;                // bytes used, the NULs included
-    uint32_t firstBytes[8];     // bit b: some form begins with byte b
-    uint32_t heads[QUOTE_FORM_HEADS];
-    uint32_t masks[QUOTE_FORM_HEADS];
-    size_t lengths[QUOTE_FORM_HEADS];
-    size_t offsets[QUOTE_FORM_HEADS];
-    size_t headCount;
-    size_t rest;                // offset of the first form without a head
 };
 
 // Both kinds, built once by prepareQuoteMarkers into the matcher's working
@@ -43,8 +30,8 @@ struct QuoteMatcher {
     char* escaped;  size_t escapedSize;   // working buffer, >= 4*strlen(markers)+11
     // Forms prepared from markers into these buffers when the list was applied.
     // Null (or forms of another list or other buffers): they are built again
-    // on every call.
-    const QuoteMarkerForms* forms;
+    // on every call, and forms that the build overwrites are dropped.
+    QuoteMarkerForms* forms;
 };
 
 // Builds the compared forms of m.markers into m's working buffers. Returns 0,

@@ -2,8 +2,7 @@
 // version kept in tests/fuzz/recolor_reference.h: on generated marker lists,
 // lines and pieces, with the marker forms prepared once (as the plug-in does
 // when a list is applied) and built per call, both must answer the same and
-// leave the same bytes behind. Both builds of the core are held against it:
-// the linked one and the byte-by-byte one the i686 DLL ships.
+// leave the same bytes behind.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,7 +12,8 @@
 #include <vector>
 
 #include "../fuzz/recolor_reference.h"
-#include "core_variants.h"
+#include "quote/quote_depth.h"
+#include "viewer/rtf_recolor.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::string randomList(Random& r)
         ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2", ">", ">>,>", ">,>>", "> ", " >", "",
         ",", ",,>,,", ">,\x81", "\x81,>", "\xB1|", "\xA1\x05", "\\", "{,>", "\x81\x84>",
         "\x81,>> ,\\'", "\x81\x84\x81,\x81\x84",
-        // More entries than have heads, and forms longer than four bytes.
+        // Many entries, and forms longer than four bytes.
         "a,b,c,d,e,f,g,h,>,|", ",a,,b,c,d,e,f,g,h,i,\x81\x84,>> ,|", ">>>>>,>>>>,>>>,>>,>",
         "\x81\x84\x81\x84\x81\x84,\x81\x84", "> > >,> >,>",
     };
@@ -120,22 +120,19 @@ std::string randomLine(Random& r, const std::string& list, bool rtf)
 
 const int COLUMNS[] = {0, 1, 2, 3, 5, -1, -7, 100};
 
-const CoreFunctions* const CORES[] = {&LINKED_CORE, &SCALAR_CORE};
-
 // Buffers of exactly the documented sizes; forms prepared into them on demand.
 struct Matcher {
     std::string list;
     std::vector<char> scratch, escaped;
     QuoteMarkerForms forms{};
     QuoteMatcher m{};
-    Matcher(const std::string& markers, int spaces, int column, bool prepared,
-            const CoreFunctions& core = LINKED_CORE)
+    Matcher(const std::string& markers, int spaces, int column, bool prepared)
         : list(markers), scratch(list.size() + 1), escaped(4 * list.size() + 11)
     {
         m = QuoteMatcher{list.c_str(), spaces, column, scratch.data(), scratch.size(),
                          escaped.data(), escaped.size(), nullptr};
         if (prepared) {
-            EXPECT_EQ(1, core.prepareQuoteMarkers(m, &forms)) << core.name;
+            EXPECT_EQ(1, prepareQuoteMarkers(m, &forms));
             m.forms = &forms;
         }
     }
@@ -160,7 +157,7 @@ std::string visible(const std::string& s)
 
 } // namespace
 
-TEST(FastPathEquivalence, QuoteMatchingAgreesWithTheFirstVersion)
+TEST(ReferenceEquivalence, QuoteMatchingAgreesWithTheFirstVersion)
 {
     Random r{0x2545F4914F6CDD1Dull};
     int failures = 0;
@@ -183,31 +180,27 @@ TEST(FastPathEquivalence, QuoteMatchingAgreesWithTheFirstVersion)
         const int wantAfter =
             reference::refMatchMarkerAfterSpaces(slow.m, line.c_str(), &wantAdvance, rtf);
 
-        for (const CoreFunctions* core : CORES) {
-            for (bool prepared : {true, false}) {
-                Matcher fast(list, spaces, column, prepared, *core);
-                const std::string how = what + ", " + core->name
-                                        + (prepared ? " (prepared forms)" : " (forms per call)");
-                const unsigned got = core->quoteDepth(fast.m, line.c_str(), rtf);
-                size_t gotLength = 777;
-                const int gotMatch = core->matchMarker(fast.m, line.c_str(), &gotLength, rtf);
-                size_t gotAdvance = advanceIn;
-                const int gotAfter =
-                    core->matchMarkerAfterSpaces(fast.m, line.c_str(), &gotAdvance, rtf);
-                const bool same = got == want && gotMatch == wantMatch && gotLength == wantLength
-                                  && gotAfter == wantAfter && gotAdvance == wantAdvance;
-                EXPECT_TRUE(same) << how << ": expected depth " << want << ", match " << wantMatch
-                                  << "/" << wantLength << ", after spaces " << wantAfter << "/"
-                                  << wantAdvance << "; got depth " << got << ", match "
-                                  << gotMatch << "/" << gotLength << ", after spaces " << gotAfter
-                                  << "/" << gotAdvance;
-                failures += !same;
-            }
+        for (bool prepared : {true, false}) {
+            Matcher fast(list, spaces, column, prepared);
+            const std::string how = what + (prepared ? " (prepared forms)" : " (forms per call)");
+            const unsigned got = quoteDepth(fast.m, line.c_str(), rtf);
+            size_t gotLength = 777;
+            const int gotMatch = matchMarker(fast.m, line.c_str(), &gotLength, rtf);
+            size_t gotAdvance = advanceIn;
+            const int gotAfter = matchMarkerAfterSpaces(fast.m, line.c_str(), &gotAdvance, rtf);
+            const bool same = got == want && gotMatch == wantMatch && gotLength == wantLength
+                              && gotAfter == wantAfter && gotAdvance == wantAdvance;
+            EXPECT_TRUE(same) << how << ": expected depth " << want << ", match " << wantMatch
+                              << "/" << wantLength << ", after spaces " << wantAfter << "/"
+                              << wantAdvance << "; got depth " << got << ", match " << gotMatch
+                              << "/" << gotLength << ", after spaces " << gotAfter << "/"
+                              << gotAdvance;
+            failures += !same;
         }
     }
 }
 
-TEST(FastPathEquivalence, PreparedFormsOfAnotherListAreNotUsed)
+TEST(ReferenceEquivalence, PreparedFormsOfAnotherListAreNotUsed)
 {
     // Forms built from one list and handed over with another are rebuilt,
     // not trusted: the answer is the other list's.
@@ -285,8 +278,7 @@ std::string randomPiece(Random& r)
         else
             piece += PIECE_PARTS[r.below(sizeof PIECE_PARTS / sizeof PIECE_PARTS[0])];
     }
-    // Longer pieces now and then, so that the in-place moves cover the
-    // 16-byte steps of the searches too.
+    // Longer pieces now and then, so that the in-place moves go a long way.
     if (r.chance(4)) {
         std::string body;
         while (body.size() < 40 + r.below(300))
@@ -324,7 +316,7 @@ PieceRun runPiece(const std::string& piece, size_t cb, int base, Rewrite rewrite
 
 } // namespace
 
-TEST(FastPathEquivalence, PieceRewriteAgreesWithTheFirstVersion)
+TEST(ReferenceEquivalence, PieceRewriteAgreesWithTheFirstVersion)
 {
     Random r{0x9E3779B97F4A7C15ull};
     int failures = 0;
@@ -364,28 +356,25 @@ TEST(FastPathEquivalence, PieceRewriteAgreesWithTheFirstVersion)
                 continue;
             const PieceRun want = runPiece(piece, cb, base, slowRewrite);
             rewrites += want.rewritten;
-            for (const CoreFunctions* core : CORES) {
-                for (bool prepared : {true, false}) {
-                    Matcher fast(list, spaces, column, prepared, *core);
-                    const PieceRun got =
-                        runPiece(piece, cb, base, [&](char* buf, size_t n, int* b, size_t* l) {
-                            return core->recolorRtfPiece(buf, n, c, fast.m, b, l);
-                        });
-                    const bool same = got.rewritten == want.rewritten
-                                      && got.newLength == want.newLength && got.base == want.base
-                                      && got.bytes == want.bytes;
-                    EXPECT_TRUE(same)
-                        << core->name << (prepared ? " (prepared forms)" : " (forms per call)")
-                        << ": piece " << visible(piece) << " cb " << cb << " list "
-                        << visible(list) << " base " << base << " flags " << flags
-                        << ": expected " << want.rewritten << " length " << want.newLength
-                        << " base " << want.base << " text "
-                        << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
-                        << "; got " << got.rewritten << " length " << got.newLength << " base "
-                        << got.base << " text "
-                        << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
-                    failures += !same;
-                }
+            for (bool prepared : {true, false}) {
+                Matcher fast(list, spaces, column, prepared);
+                const PieceRun got =
+                    runPiece(piece, cb, base, [&](char* buf, size_t n, int* b, size_t* l) {
+                        return recolorRtfPiece(buf, n, c, fast.m, b, l);
+                    });
+                const bool same = got.rewritten == want.rewritten
+                                  && got.newLength == want.newLength && got.base == want.base
+                                  && got.bytes == want.bytes;
+                EXPECT_TRUE(same)
+                    << (prepared ? "prepared forms" : "forms per call") << ": piece "
+                    << visible(piece) << " cb " << cb << " list " << visible(list) << " base "
+                    << base << " flags " << flags << ": expected " << want.rewritten
+                    << " length " << want.newLength << " base " << want.base << " text "
+                    << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
+                    << "; got " << got.rewritten << " length " << got.newLength << " base "
+                    << got.base << " text "
+                    << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
+                failures += !same;
             }
         }
     }
@@ -393,13 +382,12 @@ TEST(FastPathEquivalence, PieceRewriteAgreesWithTheFirstVersion)
     EXPECT_GT(rewrites, 20000) << "too few pieces were rewritten to compare";
 }
 
-// The searches may read a block past the piece's end, into the margin the
-// host leaves. Whatever the buffer holds there (here, every word, brace,
-// space and line break they look for) must not change the result: the
-// rewrite is held against the first version run on the same piece with
-// neutral bytes after it. The buffer is exactly cb bytes on the heap, so a
-// read past it is reported.
-TEST(FastPathEquivalence, BytesAfterThePieceAreNeverTakenForIt)
+// Nothing after the piece's terminator belongs to it. Whatever the buffer
+// holds there (here, every word, brace, space and line break the rewrite
+// looks for) must not change the result: the rewrite is held against the
+// first version run on the same piece with neutral bytes after it. The
+// buffer is exactly cb bytes on the heap, so a read past it is reported.
+TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
 {
     const char* const heads[] = {
         "> ",                                         // quoted, no paragraph mark
@@ -453,26 +441,23 @@ TEST(FastPathEquivalence, BytesAfterThePieceAreNeverTakenForIt)
                     const int want = reference::refRecolorRtfPiece(neutral.data(), cb, c, slow.m,
                                                                    &wantBase, &wantLength);
                     rewrites += want;
-                    for (const CoreFunctions* core : CORES) {
-                        Matcher fast(">", 1, 0, true, *core);
-                        std::vector<char> buf = hostile;
-                        int base = 2;
-                        size_t length = 9999;
-                        const int got = core->recolorRtfPiece(buf.data(), cb, c, fast.m, &base,
-                                                              &length);
-                        bool same = got == want && base == wantBase;
-                        if (same && got)
-                            same = length == wantLength
-                                   && memcmp(buf.data(), neutral.data(), length + 1) == 0;
-                        else if (same)
-                            same = buf == hostile;
-                        EXPECT_TRUE(same) << core->name << ": piece " << visible(piece) << " cb "
-                                          << cb << " after it " << visible(tail) << ": expected "
-                                          << want << " length " << wantLength << ", got " << got
-                                          << " length " << length;
-                        failures += !same;
-                        ++checked;
-                    }
+                    Matcher fast(">", 1, 0, true);
+                    std::vector<char> buf = hostile;
+                    int base = 2;
+                    size_t length = 9999;
+                    const int got = recolorRtfPiece(buf.data(), cb, c, fast.m, &base, &length);
+                    bool same = got == want && base == wantBase;
+                    if (same && got)
+                        same = length == wantLength
+                               && memcmp(buf.data(), neutral.data(), length + 1) == 0;
+                    else if (same)
+                        same = buf == hostile;
+                    EXPECT_TRUE(same) << "piece " << visible(piece) << " cb " << cb
+                                      << " after it " << visible(tail) << ": expected " << want
+                                      << " length " << wantLength << ", got " << got
+                                      << " length " << length;
+                    failures += !same;
+                    ++checked;
                 }
             }
         }
