@@ -10,8 +10,9 @@
 // past it is reported. The piece is cut at cb bytes; a piece that fills the
 // block carries no terminator unless its own bytes hold one.
 // The outcome (answer, new length, colour-table base, signature state and
-// every byte of the buffer) must be the first, plain version's (recolor_reference.h), with the
-// marker forms prepared in advance and with them built per call.
+// every byte of the buffer) must be the first, plain version's
+// (recolor_reference.h), with the marker forms prepared in advance and with
+// them built per call. A piece left as it was leaves the state as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
                 __builtin_trap();
         } else {
-            if (memcmp(buf, before, cb) != 0 || base != baseBefore)
+            if (memcmp(buf, before, cb) != 0 || base != baseBefore || signature != signatureBefore)
                 __builtin_trap();
         }
         if (rewritten != wantRewritten || base != wantBase || signature != wantSignature
