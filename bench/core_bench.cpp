@@ -316,8 +316,10 @@ bool checkSamples()
         std::vector<char> buffer(RICH_EDIT_READ_SIZE);
         memcpy(buffer.data(), e.piece->c_str(), e.piece->size() + 1);
         int base = HOST_COLOR_TABLE_ENTRIES;
+        int signature = 0;
         size_t newLength = 0;
-        if (recolorRtfPiece(buffer.data(), buffer.size(), c, m, &base, &newLength) != e.rewritten) {
+        if (recolorRtfPiece(buffer.data(), buffer.size(), c, m, &base, &signature, &newLength)
+            != e.rewritten) {
             fprintf(stderr, "huescope_bench: %s piece %s rewritten\n", e.name,
                     e.rewritten ? "not" : "unexpectedly");
             ok = false;
@@ -454,8 +456,10 @@ struct PiecePair {
     {
         memcpy(buffer.data(), piece.c_str(), piece.size() + 1);
         int base = HOST_COLOR_TABLE_ENTRIES;
+        int signature = 0;
         size_t newLength = 0;
-        int rewritten = recolorRtfPiece(buffer.data(), buffer.size(), coloring, m, &base, &newLength);
+        int rewritten =
+            recolorRtfPiece(buffer.data(), buffer.size(), coloring, m, &base, &signature, &newLength);
         benchmark::DoNotOptimize(rewritten);
         benchmark::DoNotOptimize(newLength);
         benchmark::ClobberMemory();

@@ -22,8 +22,9 @@ HostMessage hostSampleMessage()
         "火曜日の午後で大丈夫です。",
         "資料をお待ちしております。",
         "",
-        "--",
-        "山田 太郎",
+        "-- ",
+        "山田 太郎 <taro@example.jp>",
+        "株式会社サンプル 開発部",
     };
     return m;
 }

@@ -109,6 +109,23 @@ static void photographOptions(HWND owner)
     CloseHandle(thread);
 }
 
+// The same message with its signature set apart: the key written into the
+// plug-in's INI file in the mailbox, the plug-in started again so that it
+// reads it (as at the host's next start), and a new viewer opened.
+static void photographSignature()
+{
+    if (outDir.empty())
+        return;
+    std::string ini = std::string(hostMailbox()) + "Huescope.ini";
+    WritePrivateProfileStringA("View", "SignatureChange", "1", ini.c_str());
+    plugin.cleanUp();
+    plugin.startUp(0);
+    HWND viewer = openViewer();
+    hostPump(1000);
+    capture(viewer, "viewer-signature");
+    DestroyWindow(viewer);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::string mailbox = ".\\";
@@ -140,6 +157,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         capture(viewer, "viewer-font");
     }
     photographOptions(viewer);
+    photographSignature();
 
     if (outDir.empty()) {
         MSG msg;

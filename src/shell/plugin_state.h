@@ -33,6 +33,7 @@ struct PluginState {
     WNDPROC savedViewerProc;
     EDITSTREAM savedStream;
     int colorTableBase;
+    int insideSignature;        // the streamed message's signature has begun
     HMENU barPopup, ctxPopup;
     // Compose
     WNDPROC savedComposeProc;

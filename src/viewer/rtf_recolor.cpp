@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "settings/settings.h"
+
 // Every rewrite is done in place, in the control's buffer: the length of the
 // result is worked out first, and only when it fits are the host's bytes
 // moved and the new ones written. A piece that does not fit is left exactly
@@ -15,7 +17,10 @@ namespace {
 // The host leaves at least this much room after a piece only when it is this
 // much shorter than the control's buffer; longer pieces are not touched.
 const size_t REWRITE_MARGIN = 30;
-const unsigned DEEPEST_COLOURED_LEVEL = 5;
+// Colour-table indexes past the host's entries: the header colour, the five
+// quote levels, then the signature colour.
+const int HEADER_ENTRY = 0;
+const int SIGNATURE_ENTRY = 6;
 const char SUBJECT_LABEL[] = "\\b Subject:";
 const char COLOR_TABLE_OPENING[] = "{\\colortbl";
 const char DEFAULT_COLOR_WORD[] = "\\cf0";
@@ -163,13 +168,6 @@ char* copyWithColorResets(char* out, const char* from, const char* to,
 // ---------------------------------------------------------------------------
 // The three rewrites
 
-unsigned colouredLevel(const ViewColoring& c, unsigned depth)
-{
-    if (!c.colorByLevel)
-        return 1;
-    return depth < DEEPEST_COLOURED_LEVEL ? depth : DEEPEST_COLOURED_LEVEL;
-}
-
 // Wraps the line, up to its paragraph mark, in a group that selects colour
 // index (and bold and italic when asked); a line without "\par" gets no
 // closing brace, as the group then ends wherever the control closes it.
@@ -314,10 +312,11 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
     return 1;
 }
 
-// Appends the header colour and the five level colours to the host's table.
-// The host's entry count, one per semicolon, becomes the index of the first
-// appended colour. A table that does not close within the piece, or whose
-// extension does not fit, is left alone, and so is the count.
+// Appends the header colour, the five level colours and, while the signature
+// is set apart, the signature colour to the host's table. The host's entry
+// count, one per semicolon, becomes the index of the first appended colour.
+// A table that does not close within the piece, or whose extension does not
+// fit, is left alone, and so is the count.
 int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColoring& c,
                      int* colorTableBase, size_t* newLength)
 {
@@ -334,10 +333,12 @@ int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColorin
         return 0;
 
     // Each entry is at most 25 bytes, "\red255\green255\blue255;".
-    char added[6 * 25];
+    char added[7 * 25];
     size_t addedLength = writeColorEntry(added, c.headerColor);
     for (uint32_t color : c.levelColors)
         addedLength += writeColorEntry(added + addedLength, color);
+    if (c.signatureChange)
+        addedLength += writeColorEntry(added + addedLength, c.signatureColor);
     const size_t length = pieceLength + addedLength;
     if (length >= cb)
         return 0;
@@ -351,15 +352,38 @@ int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColorin
     return 1;
 }
 
+// The signature separator: a body line whose text, trailing spaces left
+// aside, is "--" (the standard "-- " and the common "--" alike), then its
+// paragraph mark and nothing but the line's end.
+bool isSignatureSeparator(const char* piece)
+{
+    if (piece[0] != '-' || piece[1] != '-')
+        return false;
+    const char* p = piece + 2;
+    while (*p == ' ')
+        ++p;
+    if (strncmp(p, PARAGRAPH_MARK, sizeof PARAGRAPH_MARK - 1) != 0)
+        return false;
+    for (p += sizeof PARAGRAPH_MARK - 1; *p != '\0'; ++p) {
+        if (*p != ' ' && *p != '\r' && *p != '\n')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-// The tests run in a fixed order and the first that applies decides: a quoted
-// line is never examined as a header or a table, and a "\plain" header piece
-// without the Subject label is never examined for a colour table.
+// The tests run in a fixed order and the first that applies decides: a line
+// of the signature is never examined as a quote, a quoted line never as a
+// header or a table, and a "\plain" header piece without the Subject label is
+// never examined for a colour table. Header pieces (they begin with "\plain")
+// are never part of the signature; the host's other pieces (the document and
+// table openings, the closing brace) hold no paragraph mark and are not
+// wrapped, so a table still starts the next message inside a signature.
 int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
-                    int* colorTableBase, size_t* newLength)
+                    int* colorTableBase, int* insideSignature, size_t* newLength)
 {
-    if (!buf || !colorTableBase || !newLength || cb < REWRITE_MARGIN)
+    if (!buf || !colorTableBase || !insideSignature || !newLength || cb < REWRITE_MARGIN)
         return 0;
     // Mail content decides what the host writes; a piece that fills the buffer
     // without a terminator is not ours to measure.
@@ -370,14 +394,29 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatc
     if (pieceLength > cb - REWRITE_MARGIN)
         return 0;
     const long long base = *colorTableBase;
+    const bool header = strncmp(buf, HEADER_OPENING, HEADER_OPENING_LENGTH) == 0;
 
-    if (c.quoteColoring) {
-        const unsigned depth = quoteDepth(m, buf, true);
-        if (depth != 0)
-            return wrapLine(buf, cb, pieceLength, base + colouredLevel(c, depth),
-                            c.quoteBold != 0, c.quoteItalic != 0, newLength);
+    bool signature = false;
+    if (c.signatureChange && !header) {
+        if (!*insideSignature && isSignatureSeparator(buf))
+            *insideSignature = 1;
+        signature = *insideSignature != 0;
+        if (signature && findControlWord(buf, buf, PARAGRAPH_MARK))
+            return wrapLine(buf, cb, pieceLength, base + SIGNATURE_ENTRY, false, false, newLength);
     }
-    if (c.headerColoring && strncmp(buf, HEADER_OPENING, HEADER_OPENING_LENGTH) == 0)
-        return recolorSubjectLine(buf, cb, pieceLength, base, newLength);
-    return extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength);
+    if (c.quoteColoring && !signature) {
+        const unsigned depth = quoteDepth(m, buf, true);
+        if (depth != 0) {
+            const unsigned level = c.colorByLevel ? levelForDepth(depth, c.levelRepeat) : 1;
+            return wrapLine(buf, cb, pieceLength, base + level, c.quoteBold != 0,
+                            c.quoteItalic != 0, newLength);
+        }
+    }
+    if (c.headerColoring && header)
+        return recolorSubjectLine(buf, cb, pieceLength, base + HEADER_ENTRY, newLength);
+    if (!extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength))
+        return 0;
+    // A new table is a new message, which starts outside its signature.
+    *insideSignature = 0;
+    return 1;
 }

@@ -1,6 +1,7 @@
 // Rewrite of one piece of the RTF the host streams into the message viewer:
 // quoted lines get their level's colour, the Subject value the header colour,
-// and the colour table gets those six colours appended.
+// the signature (when set apart) its own colour, and the colour table gets
+// those colours appended.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +10,19 @@
 
 struct ViewColoring {
     int quoteColoring, headerColoring, colorByLevel, quoteBold, quoteItalic;
+    int levelRepeat;            // depths past 5 start again at level 1
+    int signatureChange;        // the signature shown in signatureColor
     uint32_t headerColor;       // 0x00BBGGRR
     uint32_t levelColors[5];    // quote levels 1 to 5
+    uint32_t signatureColor;
 };
 
 // buf holds cb bytes, normally a zero-terminated piece. Returns 1 when the piece
 // was rewritten (buf then holds the new zero-terminated piece and *newLength its
 // strlen), 0 when it passes unchanged (buf untouched). *colorTableBase is read
 // for the indexes and updated when a colour table is extended.
+// *insideSignature says whether the message's signature separator has been
+// seen: set at the separator, cleared by a colour table (a new message); the
+// caller clears it where a stream starts.
 int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
-                    int* colorTableBase, size_t* newLength);
+                    int* colorTableBase, int* insideSignature, size_t* newLength);

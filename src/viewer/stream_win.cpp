@@ -16,9 +16,12 @@ static ViewColoring currentViewColoring()
     c.colorByLevel = settings.colorByLevel;
     c.quoteBold = settings.quoteBold;
     c.quoteItalic = settings.quoteItalic;
+    c.levelRepeat = settings.levelRepeat;
+    c.signatureChange = settings.signatureChange;
     c.headerColor = settings.headerColor;
     for (int k = 0; k < 5; ++k)
         c.levelColors[k] = settings.levelColors[k];
+    c.signatureColor = settings.signatureColor;
     return c;
 }
 
@@ -38,7 +41,8 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
         return result;
     size_t newLength = 0;
     if (recolorRtfPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb), currentViewColoring(),
-                        currentQuoteMatcher(), &state.colorTableBase, &newLength))
+                        currentQuoteMatcher(), &state.colorTableBase, &state.insideSignature,
+                        &newLength))
         *pcb = static_cast<LONG>(newLength);
     return result;
 }

@@ -68,10 +68,14 @@ static LRESULT onChar(HWND control, WPARAM character, LPARAM lParam)
 // hands over a record still holding our callback (it kept the record from a
 // previous stream-in) must not make the callback its own host callback: the
 // one saved before stays, or there is none and the callback delivers nothing.
+// A stream is a new message, which starts outside its signature even when it
+// brings no colour table.
 static LRESULT onStreamIn(HWND control, WPARAM format, LPARAM lParam)
 {
     EDITSTREAM* stream = reinterpret_cast<EDITSTREAM*>(lParam);
-    if ((settings.viewQuoteColoring || settings.viewHeaderColoring) && stream) {
+    state.insideSignature = 0;
+    if ((settings.viewQuoteColoring || settings.viewHeaderColoring || settings.signatureChange)
+        && stream) {
         EDITSTREAMCALLBACK hostCallback = state.savedStream.pfnCallback;
         if (stream->pfnCallback != streamCallback)
             hostCallback = stream->pfnCallback;

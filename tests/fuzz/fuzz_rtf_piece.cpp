@@ -1,15 +1,18 @@
 // The rewrite of one streamed RTF piece against hostile mail content.
-// Input: [cb lo][cb hi][flags][base][list][colours x3] piece bytes
+// Input: [cb lo][cb hi][flags][base][list][colours x3][keys] piece bytes
 //   cb = 30 + (cb lo | cb hi << 8) % 8163, so 30 to 8192
 //   flags: bit 0 quote colouring, 1 header colouring, 2 colour by level,
 //          3 bold, 4 italic, 5 ignore leading spaces, 6 wide colour table base
 //   list: low 3 bits pick a marker list, the rest is the ignore column
+//   keys: bit 0 signature set apart, 1 levels repeated, 2 inside the
+//         signature already; the byte also makes the signature colour
 // The control's buffer is a heap block of exactly cb bytes, so any access
 // past it is reported. The piece is cut at cb bytes; a piece that fills the
 // block carries no terminator unless its own bytes hold one.
-// The outcome (answer, new length, colour-table base and every byte of the
-// buffer) must be the first, plain version's (recolor_reference.h), with the
-// marker forms prepared in advance and with them built per call.
+// The outcome (answer, new length, colour-table base, signature state and
+// every byte of the buffer) must be the first, plain version's
+// (recolor_reference.h), with the marker forms prepared in advance and with
+// them built per call. A piece left as it was leaves the state as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +24,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const size_t HEADER = 8;
+    const size_t HEADER = 9;
     if (size < HEADER)
         return 0;
     size_t cb = 30 + (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8) % 8163;
@@ -31,10 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         base *= 16777215;   // near the ends of int, never past them
     const char* list = MARKER_LISTS[data[4] & 7];
 
-    ViewColoring c = coloringFromFlags(flags);
+    const uint8_t keys = data[8];
+    ViewColoring c = coloringFromFlags(flags, keys);
     c.headerColor = static_cast<uint32_t>(data[5]) * 0x010203u;
     for (int i = 0; i < 5; ++i)
         c.levelColors[i] = static_cast<uint32_t>(data[6 + (i & 1)]) << (8 * (i % 4));
+    // A top byte set now and then: only the low 24 bits may count.
+    c.signatureColor = static_cast<uint32_t>(keys) * 0x03050709u;
+    const int signatureBefore = insideSignatureFromKeys(keys);
 
     size_t listLength = strlen(list);
     size_t scratchSize = listLength + 1;
@@ -66,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char* want = static_cast<char*>(malloc(cb));
     memcpy(want, before, cb);
     int wantBase = base;
+    int wantSignature = signatureBefore;
     size_t wantLength = 0;
     // The first version writes its working copies into the buffers it is
     // given: its own, so that the prepared forms stay as built.
@@ -74,22 +82,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QuoteMatcher slow = m;
     slow.scratch = referenceScratch;
     slow.escaped = referenceEscaped;
-    const int wantRewritten = reference::refRecolorRtfPiece(want, cb, c, slow, &wantBase, &wantLength);
+    const int wantRewritten =
+        reference::refRecolorRtfPiece(want, cb, c, slow, &wantBase, &wantSignature, &wantLength);
 
     for (const QuoteMatcher* matcher : {&prepared, &m}) {
         memcpy(buf, before, cb);
         base = baseBefore;
+        int signature = signatureBefore;
         size_t newLength = 0;
-        int rewritten = recolorRtfPiece(buf, cb, c, *matcher, &base, &newLength);
+        int rewritten = recolorRtfPiece(buf, cb, c, *matcher, &base, &signature, &newLength);
         if (rewritten) {
             if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
                 __builtin_trap();
         } else {
-            if (memcmp(buf, before, cb) != 0 || base != baseBefore)
+            if (memcmp(buf, before, cb) != 0 || base != baseBefore || signature != signatureBefore)
                 __builtin_trap();
         }
-        if (rewritten != wantRewritten || base != wantBase || memcmp(buf, want, cb) != 0
-            || (rewritten && newLength != wantLength))
+        if (rewritten != wantRewritten || base != wantBase || signature != wantSignature
+            || memcmp(buf, want, cb) != 0 || (rewritten && newLength != wantLength))
             __builtin_trap();
     }
 

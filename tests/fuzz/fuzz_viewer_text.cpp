@@ -8,7 +8,9 @@
 //   flags: bit 0 quote colouring, 1 header colouring, 2 colour by level,
 //          3 bold, 4 italic, 5 ignore leading spaces, 6 the Subject line,
 //          7 a colour table base of 9 instead of 2
-//   list: low 3 bits pick a marker list
+//   list: low 3 bits pick a marker list, the next three are the keys of
+//         fuzz_choices.h (signature set apart, levels repeated, inside the
+//         signature already)
 //   room: bytes the buffer has beyond the piece and its terminator
 // CR, LF and NUL are left out of the text: the host splits lines at them.
 #include <cstdint>
@@ -114,11 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         : hostRtfBodyPiece(text);
     const std::string shown = (subject ? "Subject: " + text : text) + "\n";
 
-    ViewColoring c = coloringFromFlags(flags);
+    const uint8_t keys = data[1] >> 3;
+    ViewColoring c = coloringFromFlags(flags, keys);
     c.headerColor = 0x808080;
     for (uint32_t& level : c.levelColors)
         level = 0x0000FF;
+    c.signatureColor = 0x00FF00;
     int base = (flags & 0x80) ? 9 : 2;
+    int signature = insideSignatureFromKeys(keys);
 
     const size_t listLength = strlen(list);
     std::string scratch(listLength + 1, '\0');
@@ -130,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char* buf = static_cast<char*>(malloc(cb));
     memcpy(buf, piece.c_str(), piece.size() + 1);
     size_t newLength = 0;
-    const int rewritten = recolorRtfPiece(buf, cb, c, m, &base, &newLength);
+    const int rewritten = recolorRtfPiece(buf, cb, c, m, &base, &signature, &newLength);
     const size_t length = rewritten ? newLength : piece.size();
     if (length >= cb || buf[length] != '\0')
         __builtin_trap();

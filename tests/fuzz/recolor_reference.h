@@ -1,4 +1,5 @@
-// The quote matching and RTF piece rewrite as they were first written: every
+// The quote matching and RTF piece rewrite as they were first written (and
+// later the signature and the level repeat, written the same plain way): every
 // marker's compared form rebuilt on every call, byte-by-byte searches, a
 // heap block per rewrite. Slow and plain, kept only to check the production
 // code against: both must give the same answer, byte for byte, on any input.
@@ -208,6 +209,7 @@ inline unsigned refQuoteDepth(const QuoteMatcher& m, const char* text, bool esca
 // much shorter than the control's buffer; longer pieces are not touched.
 const size_t REWRITE_MARGIN = 30;
 const unsigned DEEPEST_COLOURED_LEVEL = 5;
+const int SIGNATURE_INDEX_AFTER_BASE = 6;
 const char SUBJECT_LABEL[] = "\\b Subject:";
 const char COLOR_TABLE_OPENING[] = "{\\colortbl";
 const char DEFAULT_COLOR_WORD[] = "\\cf0";
@@ -351,19 +353,29 @@ inline void appendWithColorResets(TextBuilder& b, const char* begin, const char*
     appendBytes(b, p, static_cast<size_t>(end - p));
 }
 
+// Deeper lines than the five levels keep level 5, or with levelRepeat go
+// round the levels again: 6 is 1, 7 is 2, 11 is 1.
 inline unsigned colouredLevel(const ViewColoring& c, unsigned depth)
 {
     if (!c.colorByLevel)
         return 1;
-    return depth < DEEPEST_COLOURED_LEVEL ? depth : DEEPEST_COLOURED_LEVEL;
+    if (depth <= DEEPEST_COLOURED_LEVEL)
+        return depth;
+    if (!c.levelRepeat)
+        return DEEPEST_COLOURED_LEVEL;
+    unsigned level = depth;
+    while (level > DEEPEST_COLOURED_LEVEL)
+        level -= DEEPEST_COLOURED_LEVEL;
+    return level;
 }
 
-// Wraps the line, up to its paragraph mark, in a group that selects the quote
-// colour; a line without "\par" gets no closing brace, as the group then ends
-// wherever the control closes it. Both passes build in scratch memory, so the
-// control's buffer is written only once the result is known to fit.
-inline int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewColoring& c,
-                   long long index, size_t* newLength)
+// Wraps the line, up to its paragraph mark, in a group that selects the
+// colour (and bold and italic when asked); a line without "\par" gets no
+// closing brace, as the group then ends wherever the control closes it. Both
+// passes build in scratch memory, so the control's buffer is written only
+// once the result is known to fit.
+inline int wrapLine(char* buf, size_t cb, size_t pieceLength, long long index, bool bold,
+                    bool italic, size_t* newLength)
 {
     if (cb > SIZE_MAX / 2)
         return 0;
@@ -375,9 +387,9 @@ inline int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewCo
     TextBuilder wrapped = startBuilder(work, cb);
     appendText(wrapped, "{\\cf");
     appendNumber(wrapped, index);
-    if (c.quoteBold)
+    if (bold)
         appendText(wrapped, "\\b");
-    if (c.quoteItalic)
+    if (italic)
         appendText(wrapped, "\\i");
     appendText(wrapped, " ");
     const char* par = findControlWithin(buf, buf, end, "\\par");
@@ -392,8 +404,8 @@ inline int wrapQuotedLine(char* buf, size_t cb, size_t pieceLength, const ViewCo
     int rewritten = 0;
     if (!wrapped.overflow) {
         TextBuilder result = startBuilder(work + cb, cb);
-        appendWithColorResets(result, wrapped.data, wrapped.data + wrapped.length, index,
-                              c.quoteBold != 0, c.quoteItalic != 0);
+        appendWithColorResets(result, wrapped.data, wrapped.data + wrapped.length, index, bold,
+                              italic);
         rewritten = deliverIfComplete(result, buf, cb, newLength);
     }
     free(work);
@@ -433,7 +445,8 @@ inline int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long lon
     return rewritten;
 }
 
-// Appends the header colour and the five level colours to the host's table.
+// Appends the header colour, the five level colours and, with the signature
+// set apart, the signature colour to the host's table.
 // The host's entry count, one per semicolon, becomes the index of the first
 // appended colour. A table that does not close within the piece, or whose
 // extension does not fit, is left alone, and so is the count.
@@ -461,6 +474,8 @@ inline int extendColorTable(char* buf, size_t cb, size_t pieceLength, const View
     appendColorEntry(result, c.headerColor);
     for (uint32_t color : c.levelColors)
         appendColorEntry(result, color);
+    if (c.signatureChange)
+        appendColorEntry(result, c.signatureColor);
     appendBytes(result, close, static_cast<size_t>(end - close));
     int rewritten = deliverIfComplete(result, buf, cb, newLength);
     free(work);
@@ -475,13 +490,32 @@ inline bool beginsWith(const char* text, const char* prefix)
 }
 
 
-// The tests run in a fixed order and the first that applies decides: a quoted
-// line is never examined as a header or a table, and a "\plain" header piece
-// without the Subject label is never examined for a colour table.
-inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
-                    int* colorTableBase, size_t* newLength)
+// The signature separator: the text before the first "\\par" is "--" and
+// spaces, and only spaces, CR and LF follow it.
+inline bool isSignatureSeparator(const char* piece)
 {
-    if (!buf || !colorTableBase || !newLength || cb < REWRITE_MARGIN)
+    const char* par = strstr(piece, "\\par");
+    if (!par || par - piece < 2 || piece[0] != '-' || piece[1] != '-')
+        return false;
+    for (const char* p = piece + 2; p < par; ++p) {
+        if (*p != ' ')
+            return false;
+    }
+    for (const char* p = par + 4; *p != '\0'; ++p) {
+        if (*p != ' ' && *p != '\r' && *p != '\n')
+            return false;
+    }
+    return true;
+}
+
+// With the signature set apart: from its separator on, every piece that is
+// no header (no "\\plain" at its start) and holds a paragraph mark is wrapped
+// in the signature colour and never taken for a quote. A colour table ends
+// the signature: it starts the next message.
+inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+                    int* colorTableBase, int* insideSignature, size_t* newLength)
+{
+    if (!buf || !colorTableBase || !insideSignature || !newLength || cb < REWRITE_MARGIN)
         return 0;
     // Mail content decides what the host writes; a piece that fills the buffer
     // without a terminator is not ours to measure.
@@ -492,16 +526,31 @@ inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const
     if (pieceLength > cb - REWRITE_MARGIN)
         return 0;
 
-    if (c.quoteColoring) {
+    const bool header = beginsWith(buf, "\\plain");
+    bool inSignature = false;
+    if (c.signatureChange && !header) {
+        if (*insideSignature == 0 && isSignatureSeparator(buf))
+            *insideSignature = 1;
+        inSignature = *insideSignature != 0;
+        if (inSignature && findControlWithin(buf, buf, terminator, "\\par")) {
+            long long index = static_cast<long long>(*colorTableBase) + SIGNATURE_INDEX_AFTER_BASE;
+            return wrapLine(buf, cb, pieceLength, index, false, false, newLength);
+        }
+    }
+    if (c.quoteColoring && !inSignature) {
         unsigned depth = refQuoteDepth(m, buf, true);
         if (depth != 0) {
             long long index = static_cast<long long>(*colorTableBase) + colouredLevel(c, depth);
-            return wrapQuotedLine(buf, cb, pieceLength, c, index, newLength);
+            return wrapLine(buf, cb, pieceLength, index, c.quoteBold != 0, c.quoteItalic != 0,
+                            newLength);
         }
     }
-    if (c.headerColoring && beginsWith(buf, "\\plain"))
+    if (c.headerColoring && header)
         return recolorSubjectLine(buf, cb, pieceLength, *colorTableBase, newLength);
-    return extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength);
+    if (!extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength))
+        return 0;
+    *insideSignature = 0;
+    return 1;
 }
 
 } // namespace reference

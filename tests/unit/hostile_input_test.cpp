@@ -116,7 +116,8 @@ TEST(HostileInput, SubjectWithoutASpaceBeforeTheLineBreakIsNotRepeated)
         strcpy(buf, c.piece);
         int base = 2;
         size_t length = 0;
-        recolorRtfPiece(buf, sizeof buf, headerColoring(), markers.m, &base, &length);
+        int signature = 0;
+        recolorRtfPiece(buf, sizeof buf, headerColoring(), markers.m, &base, &signature, &length);
         const std::string out = buf;
         EXPECT_EQ(1u, occurrences(out, c.value)) << c.name << ": " << out;
         EXPECT_EQ(1u, occurrences(out, "\\par")) << c.name << ": " << out;

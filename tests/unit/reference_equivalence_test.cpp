@@ -224,10 +224,10 @@ TEST(ReferenceEquivalence, PreparedFormsOfAnotherListAreNotUsed)
 namespace {
 
 // Fragments the host writes, and the ones a rewrite looks for, so that pieces
-// with several resets, a paragraph mark anywhere, a Subject label and a
-// colour table come up.
+// with several resets, a paragraph mark anywhere, a Subject label, a colour
+// table, a signature separator and quotes past the fifth level come up.
 const char* const PIECE_PARTS[] = {
-    "> ", ">> ", "\\'81\\'84", "\\'82\\'a0\\'82\\'a2", "\\par", "\\par\r\n", "\\cf0", "\\cf0 ",
+    "> ", ">> ", ">>>>>> ", ">>>>>>>>>> ", ">>>>>>>>>>> ", "--", "-- ", "\\'81\\'84", "\\'82\\'a0\\'82\\'a2", "\\par", "\\par\r\n", "\\cf0", "\\cf0 ",
     "\\cf1", "\r\n", "\\plain", "\\plain\\fs20", "\\b Subject:", "\\b0", " ", "  ",
     "{\\colortbl", " ;", "\\red0\\green0\\blue0;", "}", "{", ";", "\\", "\\c", "\\p", "x", "|",
     "\\b Subject:\\b0\\cf0  Re: ", "{\\colortbl ;\\red0\\green0\\blue0;}",
@@ -266,10 +266,23 @@ std::string pieceWithManyResets(Random& r)
     return piece;
 }
 
+// "--", maybe spaces, maybe the paragraph mark: separators and near misses.
+std::string separatorLikePiece(Random& r)
+{
+    static const char* const HEADS[] = {"--", "--", "-", "---", ">--", "\\\\--", " --"};
+    static const char* const TAILS[] = {"\\par\r\n", "\\par ", "\\par", "\\par\r\n ", "\\pard\r\n",
+                                        "x\\par\r\n", "\\par x", "\\par\\par\r\n", "\r\n", ""};
+    std::string piece = HEADS[r.below(sizeof HEADS / sizeof HEADS[0])];
+    piece.append(r.below(4), ' ');
+    return piece + TAILS[r.below(sizeof TAILS / sizeof TAILS[0])];
+}
+
 std::string randomPiece(Random& r)
 {
     if (r.chance(5))
         return pieceWithManyResets(r);
+    if (r.chance(6))
+        return separatorLikePiece(r);
     std::string piece;
     unsigned parts = r.below(14);
     for (unsigned i = 0; i < parts; ++i) {
@@ -295,11 +308,12 @@ struct PieceRun {
     int rewritten;
     size_t newLength;
     int base;
+    int signature;             // inside the signature afterwards
     std::vector<char> bytes;   // cb bytes and the guard after them
 };
 
 template <class Rewrite>
-PieceRun runPiece(const std::string& piece, size_t cb, int base, Rewrite rewrite)
+PieceRun runPiece(const std::string& piece, size_t cb, int base, int signature, Rewrite rewrite)
 {
     PieceRun run;
     run.bytes.assign(cb + GUARD, 'G');
@@ -310,7 +324,8 @@ PieceRun runPiece(const std::string& piece, size_t cb, int base, Rewrite rewrite
         run.bytes[piece.size()] = '\0';
     run.newLength = 9999;
     run.base = base;
-    run.rewritten = rewrite(run.bytes.data(), cb, &run.base, &run.newLength);
+    run.signature = signature;
+    run.rewritten = rewrite(run.bytes.data(), cb, &run.base, &run.signature, &run.newLength);
     return run;
 }
 
@@ -324,27 +339,31 @@ TEST(ReferenceEquivalence, PieceRewriteAgreesWithTheFirstVersion)
     for (int round = 0; round < 20000 && failures < 10; ++round) {
         const std::string list = randomList(r);
         ViewColoring c{};
-        const unsigned flags = r.below(64);
+        const unsigned flags = r.below(256);
         c.quoteColoring = !(flags & 1) || r.chance(2);
         c.headerColoring = !(flags & 2) || r.chance(2);
         c.colorByLevel = (flags >> 2) & 1;
         c.quoteBold = (flags >> 3) & 1;
         c.quoteItalic = (flags >> 4) & 1;
+        c.levelRepeat = (flags >> 5) & 1;
+        c.signatureChange = (flags >> 6) & 1;
         c.headerColor = r.below(2) ? 0x808080u : static_cast<uint32_t>(r.below(0xFFFFFF)) * 257u;
         for (uint32_t& level : c.levelColors)
             level = static_cast<uint32_t>(r.below(0x7FFFFFFF)) * 2u + r.below(2);
+        c.signatureColor = static_cast<uint32_t>(r.below(0x7FFFFFFF)) * 2u + r.below(2);
         const int base = BASES[r.below(sizeof BASES / sizeof BASES[0])];
+        const int signature = static_cast<int>(flags >> 7);
         const int spaces = static_cast<int>(r.below(2));
         const int column = COLUMNS[r.below(sizeof COLUMNS / sizeof COLUMNS[0])];
         const std::string piece = randomPiece(r);
 
         Matcher slow(list, spaces, column, false);
-        auto slowRewrite = [&](char* buf, size_t cb, int* b, size_t* n) {
-            return reference::refRecolorRtfPiece(buf, cb, c, slow.m, b, n);
+        auto slowRewrite = [&](char* buf, size_t cb, int* b, int* s, size_t* n) {
+            return reference::refRecolorRtfPiece(buf, cb, c, slow.m, b, s, n);
         };
         // Learn the rewritten length with room to spare, then try the sizes
         // around both limits: the result just fitting, and the margin.
-        const PieceRun roomy = runPiece(piece, piece.size() + 600, base, slowRewrite);
+        const PieceRun roomy = runPiece(piece, piece.size() + 600, base, signature, slowRewrite);
         std::vector<size_t> sizes = {piece.size() + 600, piece.size() + 30, piece.size() + 29,
                                      piece.size() + 31, 30, piece.size(), 4096};
         if (roomy.rewritten)
@@ -354,25 +373,26 @@ TEST(ReferenceEquivalence, PieceRewriteAgreesWithTheFirstVersion)
         for (size_t cb : sizes) {
             if (cb < 1)
                 continue;
-            const PieceRun want = runPiece(piece, cb, base, slowRewrite);
+            const PieceRun want = runPiece(piece, cb, base, signature, slowRewrite);
             rewrites += want.rewritten;
             for (bool prepared : {true, false}) {
                 Matcher fast(list, spaces, column, prepared);
-                const PieceRun got =
-                    runPiece(piece, cb, base, [&](char* buf, size_t n, int* b, size_t* l) {
-                        return recolorRtfPiece(buf, n, c, fast.m, b, l);
+                const PieceRun got = runPiece(
+                    piece, cb, base, signature, [&](char* buf, size_t n, int* b, int* s, size_t* l) {
+                        return recolorRtfPiece(buf, n, c, fast.m, b, s, l);
                     });
                 const bool same = got.rewritten == want.rewritten
                                   && got.newLength == want.newLength && got.base == want.base
-                                  && got.bytes == want.bytes;
+                                  && got.signature == want.signature && got.bytes == want.bytes;
                 EXPECT_TRUE(same)
                     << (prepared ? "prepared forms" : "forms per call") << ": piece "
                     << visible(piece) << " cb " << cb << " list " << visible(list) << " base "
                     << base << " flags " << flags << ": expected " << want.rewritten
-                    << " length " << want.newLength << " base " << want.base << " text "
+                    << " length " << want.newLength << " base " << want.base << " signature "
+                    << want.signature << " text "
                     << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
                     << "; got " << got.rewritten << " length " << got.newLength << " base "
-                    << got.base << " text "
+                    << got.base << " signature " << got.signature << " text "
                     << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
                 failures += !same;
             }
@@ -397,6 +417,8 @@ TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
         "\\plain\\fs20\\b Subj",                      // label cut short
         "{\\rtf1{\\colortbl;\\red0\\green0\\blue0;",  // table that does not close
         "abc{\\colort",                               // table opening cut short
+        "-- ",                                        // separator, no paragraph mark
+        "--  \\pa",                                   // separator's mark cut short
     };
     const char* const tails[] = {
         "\\par\r\n", "\\cf0", "{\\colortbl;\\red1\\green2\\blue3;}", " \r\n\\par ",
@@ -405,9 +427,11 @@ TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
     ViewColoring c{};
     c.quoteColoring = 1;
     c.headerColoring = 1;
+    c.signatureChange = 1;
     c.headerColor = 0x808080u;
     for (uint32_t& level : c.levelColors)
         level = 0x123456u;
+    c.signatureColor = 0x654321u;
     int failures = 0;
     int checked = 0;
     int rewrites = 0;
@@ -415,9 +439,12 @@ TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
         for (size_t filler = 0; filler < 40 && failures < 10; ++filler) {
             // The filler goes where it keeps the piece's kind: after a quote
             // marker, inside the Subject value, before a table opening or
-            // inside the table, among the header's control words.
+            // inside the table, among the separator's spaces or the header's
+            // control words.
             std::string piece = head;
-            if (piece[0] == 'a')
+            if (piece[0] == '-')
+                piece.insert(2, std::string(filler, ' '));
+            else if (piece[0] == 'a')
                 piece.insert(0, std::string(filler, 'q'));
             else if (piece[0] == '{')
                 piece += std::string(filler, ';');
@@ -437,16 +464,19 @@ TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
 
                     Matcher slow(">", 1, 0, false);
                     int wantBase = 2;
+                    int wantSignature = 0;
                     size_t wantLength = 9999;
-                    const int want = reference::refRecolorRtfPiece(neutral.data(), cb, c, slow.m,
-                                                                   &wantBase, &wantLength);
+                    const int want = reference::refRecolorRtfPiece(
+                        neutral.data(), cb, c, slow.m, &wantBase, &wantSignature, &wantLength);
                     rewrites += want;
                     Matcher fast(">", 1, 0, true);
                     std::vector<char> buf = hostile;
                     int base = 2;
+                    int signature = 0;
                     size_t length = 9999;
-                    const int got = recolorRtfPiece(buf.data(), cb, c, fast.m, &base, &length);
-                    bool same = got == want && base == wantBase;
+                    const int got =
+                        recolorRtfPiece(buf.data(), cb, c, fast.m, &base, &signature, &length);
+                    bool same = got == want && base == wantBase && signature == wantSignature;
                     if (same && got)
                         same = length == wantLength
                                && memcmp(buf.data(), neutral.data(), length + 1) == 0;

@@ -59,10 +59,12 @@ struct Outcome {
 
 // Runs one piece through the rewrite in a buffer of cb bytes followed by a
 // guard region, the bytes after the piece's terminator filled with a pattern
-// so that a changed buffer is noticed as well.
+// so that a changed buffer is noticed as well. Outside the signature unless
+// the caller keeps that state.
 Outcome recolor(const std::string& piece, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
-                int* base)
+                int* base, int* signature = nullptr)
 {
+    int outside = 0;
     std::vector<char> buffer(cb + GUARD_SIZE, GUARD);
     for (size_t i = 0; i < cb; ++i)
         buffer[i] = static_cast<char>('a' + i % 26);
@@ -72,7 +74,8 @@ Outcome recolor(const std::string& piece, size_t cb, const ViewColoring& c, cons
 
     Outcome o{};
     o.newLength = UNCHANGED;
-    o.rewritten = recolorRtfPiece(buffer.data(), cb, c, m, base, &o.newLength);
+    o.rewritten =
+        recolorRtfPiece(buffer.data(), cb, c, m, base, signature ? signature : &outside, &o.newLength);
     o.bufferKept = std::equal(buffer.begin(), buffer.begin() + cb, before.begin());
     o.guardKept = std::equal(buffer.begin() + cb, buffer.end(), before.begin() + cb);
     const void* end = memchr(buffer.data(), '\0', cb);
@@ -124,6 +127,7 @@ TEST(RecolorQuotedLine, WrapsTheLineInTheLevelColour)
         int bold, italic, byLevel;
         const char* piece;
         const char* want;
+        int repeat;
     } cases[] = {
         {"plain quote", 0, 0, 0, "> hello\\par ", "{\\cf3 > hello}\\par "},
         {"bold resets", 1, 0, 0, "> see \\cf2 x\\cf0  y\\par ",
@@ -142,6 +146,19 @@ TEST(RecolorQuotedLine, WrapsTheLineInTheLevelColour)
         {"depth 7 capped at level 5", 0, 0, 1, ">>>>>>> x\\par ", "{\\cf7 >>>>>>> x}\\par "},
         {"depth 7 without levels", 0, 0, 0, ">>>>>>> x\\par ", "{\\cf3 >>>>>>> x}\\par "},
         {"depth 5 by level", 0, 0, 1, ">>>>> x\\par ", "{\\cf7 >>>>> x}\\par "},
+        // Past the fifth level the levels start again, when asked to.
+        {"depth 5 repeating", 0, 0, 1, ">>>>> x\\par ", "{\\cf7 >>>>> x}\\par ", 1},
+        {"depth 6 repeating is level 1", 0, 0, 1, ">>>>>> x\\par ", "{\\cf3 >>>>>> x}\\par ", 1},
+        {"depth 10 repeating is level 5", 0, 0, 1, ">>>>>>>>>> x\\par ",
+         "{\\cf7 >>>>>>>>>> x}\\par ", 1},
+        {"depth 11 repeating is level 1", 0, 0, 1, ">>>>>>>>>>> x\\par ",
+         "{\\cf3 >>>>>>>>>>> x}\\par ", 1},
+        {"depth 6 capped", 0, 0, 1, ">>>>>> x\\par ", "{\\cf7 >>>>>> x}\\par "},
+        {"depth 11 capped", 0, 0, 1, ">>>>>>>>>>> x\\par ", "{\\cf7 >>>>>>>>>>> x}\\par "},
+        {"depth 10 repeating without levels", 0, 0, 0, ">>>>>>>>>> x\\par ",
+         "{\\cf3 >>>>>>>>>> x}\\par ", 1},
+        {"depth 11 repeating without levels", 0, 0, 0, ">>>>>>>>>>> x\\par ",
+         "{\\cf3 >>>>>>>>>>> x}\\par ", 1},
     };
     Matcher mt;
     for (const auto& k : cases) {
@@ -149,6 +166,7 @@ TEST(RecolorQuotedLine, WrapsTheLineInTheLevelColour)
         c.quoteBold = k.bold;
         c.quoteItalic = k.italic;
         c.colorByLevel = k.byLevel;
+        c.levelRepeat = k.repeat;
         int base = 2;
         expectRewritten(recolor(k.piece, 256, c, mt.m, &base), k.want, k.what);
         EXPECT_EQ(2, base) << k.what << ": a quoted line must not change the table base";
@@ -244,6 +262,108 @@ TEST(RecolorQuotedLine, QuotedLineTestComesBeforeSubjectAndTable)
     expectRewritten(recolor("{\\colortbl;\\red1\\green2\\blue3;}", 256, c, brace.m, &base),
                     "{\\cf3 {\\colortbl;\\red1\\green2\\blue3;}", "table under marker {");
     EXPECT_EQ(2, base);
+}
+
+// The separator is a body line of "--" and trailing spaces; it and the lines
+// after it take the signature colour (index base + 6). Anything else leaves
+// the signature unstarted and the piece as it would be without the key.
+TEST(RecolorSignature, OnlyTheSeparatorStartsIt)
+{
+    struct {
+        const char* what;
+        const char* piece;
+        const char* want;   // null: unchanged
+        int starts;
+    } cases[] = {
+        {"standard separator", "-- \\par\r\n", "{\\cf8 -- }\\par\r\n", 1},
+        {"without the space", "--\\par\r\n", "{\\cf8 --}\\par\r\n", 1},
+        {"two spaces", "--  \\par\r\n", "{\\cf8 --  }\\par\r\n", 1},
+        {"three dashes", "---\\par\r\n", nullptr, 0},
+        {"text after the dashes", "-- x\\par\r\n", nullptr, 0},
+        {"quoted separator", ">-- \\par\r\n", "{\\cf3 >-- }\\par\r\n", 0},
+        {"escaped backslash before it", "\\\\-- \\par\r\n", nullptr, 0},
+        {"inside a longer line", "x -- \\par\r\n", nullptr, 0},
+        {"a line after it in the piece", "-- \\par x\\par\r\n", nullptr, 0},
+        {"another control word", "-- \\pard\r\n", nullptr, 0},
+        {"lone paragraph mark", "\\par\r\n", nullptr, 0},
+        {"no paragraph mark", "-- ", nullptr, 0},
+        {"a header line", "\\plain\\fs20\\b Subject:\\b0\\cf0  --\r\n\\par ",
+         "\\plain\\fs20\\b Subject:\\b0\\cf2  --\\b0\\cf0 \r\n\\par ", 0},
+    };
+    Matcher mt;
+    for (const auto& k : cases) {
+        ViewColoring c = defaultColoring();
+        c.signatureChange = 1;
+        int base = 2;
+        int signature = 0;
+        Outcome o = recolor(k.piece, 256, c, mt.m, &base, &signature);
+        if (k.want)
+            expectRewritten(o, k.want, k.what);
+        else
+            expectUnchanged(o, k.what);
+        EXPECT_EQ(k.starts, signature) << k.what;
+        // With the key off nothing is a separator.
+        c.signatureChange = 0;
+        signature = 0;
+        Outcome off = recolor(k.piece, 256, c, mt.m, &base, &signature);
+        EXPECT_EQ(0, signature) << k.what << ", key off";
+        if (k.starts)
+            expectUnchanged(off, std::string(k.what) + ", key off");
+    }
+}
+
+// A message streamed piece by piece: the table gains the signature colour,
+// quoted lines are quotes up to the separator, and every body line after it,
+// a quoted one too, is the signature's; the next table starts a new message.
+TEST(RecolorSignature, LastsUntilTheNextColourTable)
+{
+    Matcher mt;
+    ViewColoring c = defaultColoring();
+    c.colorByLevel = 1;
+    c.signatureChange = 1;
+    c.signatureColor = 0xFF336699;   // a top byte set: only the low 24 bits count
+    const std::string table = "{\\colortbl ;\\red0\\green0\\blue0;}\r\n";
+    const std::string extended = std::string("{\\colortbl ;\\red0\\green0\\blue0;") + HEADER_ENTRY +
+                                 LEVEL_ENTRIES + "\\red153\\green102\\blue51;}\r\n";
+    struct {
+        std::string piece;
+        const char* want;   // null: unchanged
+        int signatureAfter;
+    } stream[] = {
+        {table, extended.c_str(), 0},
+        {"\\plain\\fs20\\b Subject:\\b0\\cf0  Hi\r\n\\par ",
+         "\\plain\\fs20\\b Subject:\\b0\\cf2  Hi\\b0\\cf0 \r\n\\par ", 0},
+        {"> quoted\\par\r\n", "{\\cf3 > quoted}\\par\r\n", 0},
+        {"-- \\par\r\n", "{\\cf8 -- }\\par\r\n", 1},
+        {"> quoted in the signature\\par\r\n", "{\\cf8 > quoted in the signature}\\par\r\n", 1},
+        {"C:\\\\par \\cf0 x\\par\r\n", "{\\cf8 C:\\\\par \\cf8 x}\\par\r\n", 1},
+        {"\\plain\\fs20\\cf0\\par\r\n", nullptr, 1},
+        {"}\r\n", nullptr, 1},
+        {table, extended.c_str(), 0},
+        {">> quoted again\\par\r\n", "{\\cf4 >> quoted again}\\par\r\n", 0},
+    };
+    int base = 1;
+    int signature = 1;   // left over from a message that had a signature
+    for (const auto& step : stream) {
+        Outcome o = recolor(step.piece, 512, c, mt.m, &base, &signature);
+        if (step.want)
+            expectRewritten(o, step.want, step.piece);
+        else
+            expectUnchanged(o, step.piece);
+        EXPECT_EQ(step.signatureAfter, signature) << shown(step.piece);
+    }
+    EXPECT_EQ(2, base);
+
+    // A signature line whose resets cannot all fit passes as the host wrote
+    // it, and the signature goes on.
+    base = 5;   // signature index 11: every reset grows by a byte
+    signature = 1;
+    std::string resets = "x";
+    for (int i = 0; i < 40; ++i)
+        resets += "\\cf0";
+    resets += "\\par\r\n";
+    expectUnchanged(recolor(resets, resets.size() + 30, c, mt.m, &base, &signature), "40 resets");
+    EXPECT_EQ(1, signature);
 }
 
 TEST(RecolorSubjectLine, ColoursTheValueAndRestoresTheRun)
@@ -408,7 +528,8 @@ TEST(RecolorPiece, TooSmallBufferPassesUnchanged)
     expectUnchanged(recolor("> x\\par ", 29, c, mt.m, &base), "cb 29");
     expectUnchanged(recolor("", 1, c, mt.m, &base), "cb 1");
     size_t length = UNCHANGED;
-    EXPECT_EQ(0, recolorRtfPiece(nullptr, 0, c, mt.m, &base, &length)) << "cb 0";
+    int signature = 0;
+    EXPECT_EQ(0, recolorRtfPiece(nullptr, 0, c, mt.m, &base, &signature, &length)) << "cb 0";
     EXPECT_EQ(UNCHANGED, length) << "cb 0 stored a length";
     expectUnchanged(recolor("> x\\par ", 37, c, mt.m, &base), "8 bytes in cb 37");
     expectRewritten(recolor("> x\\par ", 38, c, mt.m, &base), "{\\cf3 > x}\\par ", "8 bytes in cb 38");
@@ -426,8 +547,9 @@ TEST(RecolorPiece, PieceWithoutTerminatorPassesUnchanged)
             memcpy(buffer.data(), start, strlen(start));
             const std::vector<char> before = buffer;
             int base = 2;
+            int signature = 1;
             size_t length = UNCHANGED;
-            EXPECT_EQ(0, recolorRtfPiece(buffer.data(), cb, c, mt.m, &base, &length))
+            EXPECT_EQ(0, recolorRtfPiece(buffer.data(), cb, c, mt.m, &base, &signature, &length))
                 << start << " in cb " << cb;
             EXPECT_TRUE(buffer == before) << start << " in cb " << cb << ": buffer changed";
             EXPECT_EQ(2, base) << start << " in cb " << cb;

@@ -91,7 +91,7 @@ std::vector<std::string> piecesWith(const HostMessage& m, const std::vector<std:
 }
 
 // The sample message with the quote depth the plug-in should find per line.
-const int SAMPLE_DEPTHS[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 2, 0, 0, 0, 0, 0, 0};
+const int SAMPLE_DEPTHS[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 2, 0, 0, 0, 0, 0, 0, 0};
 
 // Every marker of the default list, depths beyond the five levels, leading
 // spaces, and lines that only contain a marker later on.
@@ -423,6 +423,80 @@ TEST_F(ColourTableBase, BaseFromOneMessageCarriesToTheNext)
     r = locate(control, "base", 0);
     f = readCharFormat(control, r.from, r.to);
     EXPECT_EQ(table[3], f.color) << "the Subject takes index 4, got " << describe(f);
+}
+
+// ---------------------------------------------------------------------------
+// The signature set apart, and the levels repeated past the fifth.
+
+class ViewerSignature : public ViewerTest {
+protected:
+    // Every character of text, found from *cursor on, shows colour (or, with
+    // colour 0 and host set, the unhooked control's look); *cursor moves
+    // past it.
+    void expectEachCharacter(HWND shown, HWND baseline, const std::string& text, COLORREF colour,
+                             bool host, LONG* cursor)
+    {
+        TextRange r = locate(shown, text, *cursor);
+        ASSERT_GE(r.from, 0) << text << " not found";
+        *cursor = r.to;
+        for (LONG at = r.from; at < r.to; ++at) {
+            CharFormatRead got = readCharFormat(shown, at, at + 1);
+            if (host) {
+                CharFormatRead want = readCharFormat(baseline, at, at + 1);
+                EXPECT_TRUE(sameLook(want, got)) << text << ", character " << at - r.from
+                                                 << ": expected " << describe(want) << ", got "
+                                                 << describe(got);
+            } else {
+                EXPECT_TRUE(!got.autoColor && got.color == colour)
+                    << text << ", character " << at - r.from << ": expected colour " << std::hex
+                    << colour << ", got " << describe(got);
+            }
+        }
+    }
+};
+
+// From the separator on, every line of the message is in the signature
+// colour, a quoted one too; before it, quotes take their levels, a sixth
+// level the first colour again. The next message, streamed without a table
+// the plug-in sees, starts outside the signature.
+TEST_F(ViewerSignature, SignatureAndDeepQuotesReadBackPerCharacter)
+{
+    const COLORREF SIGNATURE_COLOR = RGB(90, 60, 30);
+    writeIni(viewIni({"", 1, 1, 1, 0, 0}) + "SignatureChange=1\r\nSignatureColor="
+             + std::to_string(SIGNATURE_COLOR) + "\r\nLevelRepeat=1\r\n");
+    start();
+    HostMessage m = oneQuoteMessage();
+    m.subject = "署名の見本";
+    m.body = {"本文です。", "> 一段の引用", ">>>>>> 六段の引用", "-- ", "山田 太郎",
+              "> 署名の中の引用", "C:\\par\\list"};
+    HWND shown, baseline;
+    showBoth(hostRtfPieces(m), &shown, &baseline);
+    ASSERT_EQ(expectedText(m), controlText(shown));
+
+    struct Line { const std::string& text; COLORREF colour; bool host; };
+    const Line lines[] = {
+        {m.subject, HEADER_COLOR, false},
+        {m.body[0], 0, true},
+        {m.body[1], LEVEL_COLORS[0], false},
+        {m.body[2], LEVEL_COLORS[0], false},
+        {m.body[3], SIGNATURE_COLOR, false},
+        {m.body[4], SIGNATURE_COLOR, false},
+        {m.body[5], SIGNATURE_COLOR, false},
+        {m.body[6], SIGNATURE_COLOR, false},
+    };
+    LONG cursor = 0;
+    for (const Line& line : lines)
+        expectEachCharacter(shown, baseline, line.text, line.colour, line.host, &cursor);
+
+    // Base 2 is kept; in the second message's own table index 3 is the
+    // quote's (base + level 1), index 8 the signature's (base + 6).
+    std::vector<COLORREF> table = distinctColours(9);
+    HostMessage next = oneQuoteMessage();
+    hostStreamPieces(shown, hiddenTablePieces(next, table));
+    hostStreamPieces(baseline, hiddenTablePieces(next, table));
+    cursor = 0;
+    expectEachCharacter(shown, baseline, next.body[0], table[2], false, &cursor);
+    expectEachCharacter(shown, baseline, next.body[1], 0, true, &cursor);
 }
 
 // ---------------------------------------------------------------------------
