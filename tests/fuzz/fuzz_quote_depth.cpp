@@ -1,6 +1,8 @@
 // Quote matching against hostile marker lists and lines.
 // Input: [flags][ignoreColumn] marker-list NUL line
-//   flags bit 0: ignoreLeadingSpaces
+//   flags bit 0: ignoreLeadingSpaces, bit 1: LevelRepeat (the level a
+//   quoted line of that depth is coloured at, in the viewer and the compose
+//   window, is checked too)
 // The list and line are copied into heap blocks of exactly their size, and the
 // working buffers get exactly the documented sizes, so that any read or write
 // past them is reported. Every answer is checked against the first, plain
@@ -12,6 +14,7 @@
 #include <initializer_list>
 
 #include "quote/quote_depth.h"
+#include "settings/settings.h"
 #include "recolor_reference.h"
 
 static char* copyAsString(const uint8_t* data, size_t size)
@@ -27,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2)
         return 0;
     int ignoreLeadingSpaces = data[0] & 1;
+    int levelRepeat = (data[0] >> 1) & 1;
     int ignoreColumn = static_cast<int8_t>(data[1]);
     data += 2;
     size -= 2;
@@ -88,6 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // An empty list holds only the empty marker, which never matches.
         if (depth > 0 && listLength == 0)
             __builtin_trap();
+        // Depths past five stay at level 5, or cycle through 1 to 5.
+        if (depth > 0) {
+            const unsigned level = levelForDepth(depth, levelRepeat);
+            const unsigned wantLevel = depth <= 5 ? depth : levelRepeat ? (depth - 1) % 5 + 1 : 5;
+            if (level != wantLevel)
+                __builtin_trap();
+        }
     }
     if (strcmp(list, listBefore) != 0)
         __builtin_trap();
