@@ -14,33 +14,26 @@ target_include_directories(Huescope PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # bring. The C runtime's own snprintf (wrapped to always terminate) serves
 # the few numbers and keys it formats.
 target_compile_options(Huescope PRIVATE ${WIN_FLAGS} -fno-exceptions -fno-rtti -fno-threadsafe-statics)
-# Windows XP (x64: XP x64 / Server 2003) and later: the header says so, and
-# the export check holds the imports to functions these versions have.
-if(HUESCOPE_ARCH STREQUAL "i686")
-  set(OLDEST_WINDOWS 5.1)
-else()
-  set(OLDEST_WINDOWS 5.2)
-endif()
-string(REPLACE "." ";" oldest ${OLDEST_WINDOWS})
-list(GET oldest 0 oldest_major)
-list(GET oldest 1 oldest_minor)
 target_compile_definitions(Huescope PRIVATE WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0500
                            __USE_MINGW_ANSI_STDIO=0)
+# Windows XP (x64: XP x64 / Server 2003) and later: the header says so, and
+# the export check holds the imports to functions these versions have.
 # No C runtime start-up code either: the plug-in has no static constructors
 # or destructors and no thread-local data, so DllMain itself is the entry
 # point, and the DLL imports only what the plug-in calls.
 if(HUESCOPE_ARCH STREQUAL "i686")
-  set(DLL_ENTRY _DllMain@12)
+  set(oldest_minor 1)
+  set(dll_entry _DllMain@12)
 else()
-  set(DLL_ENTRY DllMain)
+  set(oldest_minor 2)
+  set(dll_entry DllMain)
 endif()
-target_link_options(Huescope PRIVATE -nostartfiles -Wl,-e,${DLL_ENTRY})
-# stdcall-fixup lets the .def name the undecorated i686 symbols.
-# The static runtime brings its debug sections along; a release ships without
-# them (the DLL is less than half the size).
-target_link_options(Huescope PRIVATE ${STATIC_RUNTIME} -Wl,--enable-stdcall-fixup
-                    -Wl,--subsystem,windows:${OLDEST_WINDOWS}
-                    -Wl,--major-os-version,${oldest_major},--minor-os-version,${oldest_minor}
+# libgcc (its 64-bit division on i686) is linked in statically; stdcall-fixup
+# lets the .def name the undecorated i686 symbols; a release ships without its
+# symbol table.
+target_link_options(Huescope PRIVATE ${STATIC_RUNTIME} -nostartfiles -Wl,-e,${dll_entry} -Wl,--enable-stdcall-fixup
+                    -Wl,--subsystem,windows:5.${oldest_minor}
+                    -Wl,--major-os-version,5,--minor-os-version,${oldest_minor}
                     $<$<CONFIG:Release>:-s>)
 target_link_libraries(Huescope PRIVATE ${SYSTEM_LIBS})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/shell/huescope.rc PROPERTIES

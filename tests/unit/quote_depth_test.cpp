@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "quote/quote_depth.h"
+#include "visible_text.h"
 
 namespace {
 
@@ -27,24 +28,6 @@ struct MatcherFixture {
                                scratch.data(), scratch.size(), escaped.data(), escaped.size()};
     }
 };
-
-// Shows control and high bytes readably in failure messages.
-std::string visible(const std::string& s)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char ch : s) {
-        if (ch >= 0x20 && ch < 0x7F) {
-            out += static_cast<char>(ch);
-        } else {
-            out += "<";
-            out += hex[ch >> 4];
-            out += hex[ch & 0xF];
-            out += ">";
-        }
-    }
-    return "\"" + out + "\"";
-}
 
 struct DepthCase {
     const char* markers;

@@ -13,6 +13,7 @@
 
 #include "../fuzz/recolor_reference.h"
 #include "quote/quote_depth.h"
+#include "visible_text.h"
 #include "viewer/rtf_recolor.h"
 
 namespace {
@@ -137,23 +138,6 @@ struct Matcher {
         }
     }
 };
-
-std::string visible(const std::string& s)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out = "\"";
-    for (unsigned char ch : s) {
-        if (ch >= 0x20 && ch < 0x7F) {
-            out += static_cast<char>(ch);
-        } else {
-            out += '<';
-            out += hex[ch >> 4];
-            out += hex[ch & 0xF];
-            out += '>';
-        }
-    }
-    return out + "\"";
-}
 
 } // namespace
 

@@ -430,9 +430,8 @@ TEST_F(ColourTableBase, BaseFromOneMessageCarriesToTheNext)
 
 class ViewerSignature : public ViewerTest {
 protected:
-    // Every character of text, found from *cursor on, shows colour (or, with
-    // colour 0 and host set, the unhooked control's look); *cursor moves
-    // past it.
+    // Every character of text, found from *cursor on, looks as expectLine
+    // says; *cursor moves past it.
     void expectEachCharacter(HWND shown, HWND baseline, const std::string& text, COLORREF colour,
                              bool host, LONG* cursor)
     {
@@ -440,17 +439,8 @@ protected:
         ASSERT_GE(r.from, 0) << text << " not found";
         *cursor = r.to;
         for (LONG at = r.from; at < r.to; ++at) {
-            CharFormatRead got = readCharFormat(shown, at, at + 1);
-            if (host) {
-                CharFormatRead want = readCharFormat(baseline, at, at + 1);
-                EXPECT_TRUE(sameLook(want, got)) << text << ", character " << at - r.from
-                                                 << ": expected " << describe(want) << ", got "
-                                                 << describe(got);
-            } else {
-                EXPECT_TRUE(!got.autoColor && got.color == colour)
-                    << text << ", character " << at - r.from << ": expected colour " << std::hex
-                    << colour << ", got " << describe(got);
-            }
+            const std::string what = text + ", character " + std::to_string(at - r.from);
+            expectLine(shown, baseline, TextRange{at, at + 1}, !host, colour, 0, what.c_str());
         }
     }
 };
