@@ -47,3 +47,11 @@ function(add_wine_lane lane arch option)
 endfunction()
 add_wine_lane(wine x86_64 "")
 add_wine_lane(wine32 i686 --i686)
+
+# The demo's way on a machine without the 32-bit lane: the 64-bit host and DLL,
+# said in one line, with every picture written.
+add_test(NAME demo.without-wine32
+  COMMAND ${CMAKE_COMMAND} -E env HUESCOPE_LANE32=hidden HUESCOPE_DEMO_OUT=${CMAKE_BINARY_DIR}/demo-check
+          ${CMAKE_SOURCE_DIR}/scripts/demo)
+set_tests_properties(demo.without-wine32 PROPERTIES TIMEOUT 300 LABELS demo
+  PASS_REGULAR_EXPRESSION "demo: showing the 64-bit host and DLL: the 32-bit lane is hidden[^\n]*\n.*compose\\.png")
