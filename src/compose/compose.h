@@ -45,8 +45,10 @@ bool liveColoring(HWND control);
 // composeWindowProc for a followed control: the edit, then its lines coloured.
 LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT liveSetText(HWND control, WPARAM wParam, const char* text);
-// Colours the paragraphs over [from, to], outside the undo history.
-void recolorLive(HWND control, int64_t from, int64_t to);
+// Colours the lines over [from, to], outside the undo history; with
+// `inserted` every character of [from, to) is looked at, else only each
+// line's ends (text that came in one colour).
+void recolorLive(HWND control, int64_t from, int64_t to, bool inserted);
 LRESULT livePaste(HWND control, WPARAM wParam, LPARAM lParam);
 
 // ruler and margin line

@@ -184,7 +184,7 @@ int WINAPI recolorCommand(HWND window, int)
     // Live colours need no re-insertion, and the selection stays as it is.
     if (liveColoring(control)) {
         const bool whole = remembered.cpMin == remembered.cpMax;
-        recolorLive(control, whole ? 0 : remembered.cpMin, whole ? INT64_MAX : remembered.cpMax);
+        recolorLive(control, whole ? 0 : remembered.cpMin, whole ? INT64_MAX : remembered.cpMax, true);
         return 1;
     }
     CHARRANGE range = remembered;

@@ -140,7 +140,7 @@ static LRESULT onTimer(HWND control, WPARAM timerId, LPARAM lParam)
 {
     if (timerId == RECOLOR_TIMER_ID && liveColoring(control)) {
         KillTimer(control, RECOLOR_TIMER_ID);
-        recolorLive(control, 0, INT64_MAX);
+        recolorLive(control, 0, INT64_MAX, false);
     } else if (timerId == RECOLOR_TIMER_ID) {
         finishDeferredColoring(control);
     }

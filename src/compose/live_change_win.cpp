@@ -14,6 +14,7 @@
 #include "compose/compose.h"
 #include <richole.h>
 #include <tom.h>
+#include "compose/line_positions.h"
 #include "compose/touched_span.h"
 
 // The document interface's identifier, defined here so that the DLL imports
@@ -23,6 +24,10 @@ static const GUID TEXT_DOCUMENT_IID = {0x8cc497c0, 0xa1df, 0x11ce, {0x80, 0x98, 
 struct LiveControl {
     HWND control;
     ITextDocument* document;
+    // One range and its font, moved from line to line: the control builds a
+    // font object by reading every property of every character of its range.
+    ITextRange* probe;
+    ITextFont* probeFont;
     int64_t knownLength;   // the text's length when its colours were last made right
     int composing;         // the input method is composing: nothing is coloured
     LONG composedFrom;     // where the composition began
@@ -34,6 +39,9 @@ struct LiveControl {
 static const int MAX_LIVE_CONTROLS = 32;
 static LiveControl liveControls[MAX_LIVE_CONTROLS];
 static int liveControlCount;
+// How far around an edit the text is first read to find its lines' ends;
+// a longer line is read again with four times the reach.
+static const int64_t FIRST_REACH = 128;
 
 static LiveControl* liveControlOf(HWND control)
 {
@@ -57,11 +65,6 @@ static LONG clampToText(int64_t position, LONG textEnd)
     return position > textEnd ? textEnd : static_cast<LONG>(position);
 }
 
-static LONG textEndOf(HWND control)
-{
-    return clampToText(textPositionCount(control), LONG_MAX);
-}
-
 static CHARRANGE selectionOf(HWND control)
 {
     CHARRANGE range = {0, 0};
@@ -72,176 +75,171 @@ static CHARRANGE selectionOf(HWND control)
 // ---- the document's colours, through the text object model ----
 
 // The colour of [from, to): an RGB value, or tomAutoColor, or tomUndefined
-// when the range holds more than one colour or cannot be read.
-static long rangeColor(ITextDocument* document, LONG from, LONG to)
+// when the range holds more than one colour or cannot be read. The control
+// reads it character by character.
+static long colorOf(LiveControl* live, LONG from, LONG to)
 {
     long color = tomUndefined;
-    ITextRange* range = NULL;
-    if (FAILED(document->Range(from, to, &range)) || !range)
-        return color;
-    ITextFont* font = NULL;
-    if (SUCCEEDED(range->GetFont(&font)) && font) {
-        if (FAILED(font->GetForeColor(&color)))
-            color = tomUndefined;
-        font->Release();
-    }
-    range->Release();
+    if (SUCCEEDED(live->probe->SetRange(from, to)) && FAILED(live->probeFont->GetForeColor(&color)))
+        color = tomUndefined;
     return color;
 }
 
 // Undo is suspended only around the colour itself and resumed on every
 // path: suspension does not nest, and undo does nothing while it holds.
-static void setRangeColor(ITextDocument* document, LONG from, LONG to, COLORREF color)
+static void setColor(LiveControl* live, LONG from, LONG to, COLORREF color)
 {
-    ITextRange* range = NULL;
-    if (FAILED(document->Range(from, to, &range)) || !range)
+    if (FAILED(live->probe->SetRange(from, to)))
         return;
-    ITextFont* font = NULL;
-    if (SUCCEEDED(range->GetFont(&font)) && font) {
-        document->Undo(tomSuspend, NULL);
-        font->SetForeColor(static_cast<long>(color));
-        document->Undo(tomResume, NULL);
-        font->Release();
-    }
-    range->Release();
+    live->document->Undo(tomSuspend, NULL);
+    live->probeFont->SetForeColor(static_cast<long>(color));
+    live->document->Undo(tomResume, NULL);
 }
 
-// ---- paragraphs, as the control lays them out ----
-// A quote is judged by the paragraph (a line of the mail); the control
-// counts rows, which a long paragraph wraps into several.
+// What an edit did to the text, as far as the colours care: the positions
+// it put in, and whether it may also have taken text out (which can join
+// the rests of two lines into one).
+struct EditedText {
+    LONG insertedFrom, insertedTo;
+    bool removed;
+};
 
-static LONG rowOf(HWND control, LONG position)
+// Whether the line [from, to) is all in `wanted`. Every line was one colour
+// before the edit, so what the edit did not put in came from one line, or
+// from two when text was taken out: the line's first character begins the
+// one and its last character ends the other. Those and the inserted text
+// tell the whole line.
+static bool lineHasColor(LiveControl* live, LONG from, LONG to, const EditedText& edit, long wanted)
 {
-    return static_cast<LONG>(SendMessageA(control, EM_EXLINEFROMCHAR, 0, position));
+    const LONG a = edit.insertedFrom > from ? edit.insertedFrom : from;
+    const LONG b = edit.insertedTo < to ? edit.insertedTo : to;
+    if (a < b && colorOf(live, a, b) != wanted)
+        return false;
+    const bool firstInserted = a <= from && from < b;
+    const bool lastInserted = a <= to - 1 && to - 1 < b;
+    if (!firstInserted && colorOf(live, from, from + 1) != wanted)
+        return false;
+    if (lastInserted || (!firstInserted && !edit.removed))
+        return true;
+    return colorOf(live, to - 1, to) == wanted;
 }
 
-static LONG rowStart(HWND control, LONG row)
-{
-    return static_cast<LONG>(SendMessageA(control, EM_LINEINDEX, static_cast<WPARAM>(row), 0));
-}
-
-// Whether the character at position is a line break (RichEdit 2.0 holds a
-// CR, RichEdit 1.0 a CR and an LF). No trail byte of a double-byte
-// character is a CR or an LF.
-static bool isBreakAt(HWND control, LONG position)
-{
-    char text[4] = "";
-    TEXTRANGEA range = {{position, position + 1}, text};
-    SendMessageA(control, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-    return text[0] == '\r' || text[0] == '\n';
-}
-
-static LONG paragraphStart(HWND control, LONG position)
-{
-    LONG row = rowOf(control, position);
-    LONG start = rowStart(control, row);
-    while (row > 0 && start > 0 && !isBreakAt(control, start - 1))
-        start = rowStart(control, --row);
-    return start < 0 ? 0 : start;
-}
-
-// The end of the paragraph that begins at start: where its line break
-// stands, or the text's end. *lastRow is its last row.
-static LONG paragraphEnd(HWND control, LONG start, LONG textEnd, LONG* lastRow)
-{
-    LONG row = rowOf(control, start);
-    for (;;) {
-        *lastRow = row;
-        const LONG begin = rowStart(control, row);
-        if (begin < 0)
-            return textEnd;
-        const LONG end = begin + static_cast<LONG>(SendMessageA(control, EM_LINELENGTH, begin, 0));
-        if (end >= textEnd)
-            return textEnd;
-        if (end >= begin && isBreakAt(control, end))
-            return end;
-        if (rowStart(control, row + 1) <= begin)
-            return textEnd;   // no further row: a control that answers oddly
-        ++row;
-    }
-}
-
-// The depth of the paragraph [from, to), from its text as the control gives
-// it in the ANSI code page: up to two bytes a position.
-static unsigned paragraphDepth(HWND control, LONG from, LONG to)
-{
-    const uint64_t positions = static_cast<uint64_t>(to - from);
-    if (positions > (SIZE_MAX - 1) / 2)
-        return 0;
-    const size_t size = static_cast<size_t>(positions) * 2 + 1;
-    char* text = static_cast<char*>(malloc(size));
-    if (!text)
-        return 0;
-    text[0] = '\0';
-    TEXTRANGEA range = {{from, to}, text};
-    SendMessageA(control, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-    text[size - 1] = '\0';
-    const unsigned depth = quoteDepth(text, false);
-    free(text);
-    return depth;
-}
-
-// Paragraphs found in the wrong colour, gathered while they follow one
-// another and want the same colour, so that a block is coloured at once.
+// Lines found in the wrong colour, gathered while they follow one another
+// and want the same colour, so that a block is coloured at once.
 struct PendingColor {
     LONG from, to;
     COLORREF color;
     bool any;
 };
 
-static void flushPending(ITextDocument* document, PendingColor* pending)
+static void flushPending(LiveControl* live, PendingColor* pending)
 {
     if (pending->any)
-        setRangeColor(document, pending->from, pending->to, pending->color);
+        setColor(live, pending->from, pending->to, pending->color);
     pending->any = false;
 }
 
-// A paragraph already in its colour is left alone.
-static void checkParagraph(LiveControl* live, LONG from, LONG to, PendingColor* pending)
+// A line already in its colour is left alone.
+static void checkLine(LiveControl* live, const char* line, LONG from, LONG to, const EditedText& edit,
+                      PendingColor* pending)
 {
     if (from >= to)
         return;   // an empty line has nothing to colour
-    const COLORREF wanted = rgbOnly(lineColorForDepth(paragraphDepth(live->control, from, to)));
-    if (rangeColor(live->document, from, to) == static_cast<long>(wanted)) {
-        flushPending(live->document, pending);
+    const COLORREF wanted = rgbOnly(lineColorForDepth(quoteDepth(line, false)));
+    if (lineHasColor(live, from, to, edit, static_cast<long>(wanted))) {
+        flushPending(live, pending);
         return;
     }
     if (pending->any && pending->color == wanted) {
         pending->to = to;
         return;
     }
-    flushPending(live->document, pending);
+    flushPending(live, pending);
     *pending = PendingColor{from, to, wanted, true};
 }
 
-// Every paragraph that holds a position of [from, to) or touches to.
-static void colorParagraphs(LiveControl* live, int64_t from, int64_t to)
+// The text [from, to) as the control gives it in the ANSI code page (up to
+// two bytes a position, line breaks as RichEdit 2.0's CR or 1.0's CR LF),
+// or NULL.
+static char* readText(HWND control, LONG from, LONG to, size_t* length)
 {
-    HWND control = live->control;
-    const LONG textEnd = textEndOf(control);
-    live->knownLength = textEnd;
-    const LONG last = clampToText(to, textEnd);
-    LONG start = paragraphStart(control, clampToText(from, last));
-    PendingColor pending = {0, 0, 0, false};
-    for (;;) {
-        LONG lastRow = 0;
-        const LONG end = paragraphEnd(control, start, textEnd, &lastRow);
-        checkParagraph(live, start, end, &pending);
-        if (end >= last || end >= textEnd)
-            break;
-        const LONG next = rowStart(control, lastRow + 1);
-        if (next <= end)
-            break;
-        start = next;
-    }
-    flushPending(live->document, &pending);
+    const uint64_t positions = static_cast<uint64_t>(to - from);
+    if (to < from || positions > (SIZE_MAX - 1) / 2)
+        return NULL;
+    const size_t size = static_cast<size_t>(positions) * 2 + 1;
+    char* text = static_cast<char*>(malloc(size));
+    if (!text)
+        return NULL;
+    text[0] = '\0';
+    TEXTRANGEA range = {{from, to}, text};
+    SendMessageA(control, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+    text[size - 1] = '\0';
+    *length = strlen(text);
+    return text;
 }
 
-void recolorLive(HWND control, int64_t from, int64_t to)
+// Colours the lines of text[bounds], which begin at position start.
+static void colorWindow(LiveControl* live, char* text, const ParagraphBounds& bounds, int64_t start,
+                        const EditedText& edit)
+{
+    char* lines = text + bounds.byteStart;
+    LineWalk walk;
+    beginLineWalk(&walk, lines, bounds.byteEnd - bounds.byteStart, start, state.isRichEdit20 != 0,
+                  systemDbcsTable());
+    PendingColor pending = {0, 0, 0, false};
+    LineSpan line;
+    while (nextLine(&walk, &line)) {
+        int64_t length = line.cpLength;
+        // RichEdit 1.0 keeps a line's CR: the break takes no colour.
+        if (!state.isRichEdit20 && line.byteLength > 0 && lines[line.byteStart + line.byteLength - 1] == '\r')
+            --length;
+        if (line.cpStart + length > LONG_MAX)
+            break;
+        lines[line.byteStart + line.byteLength] = '\0';   // a line is judged on its own bytes
+        checkLine(live, lines + line.byteStart, static_cast<LONG>(line.cpStart),
+                  static_cast<LONG>(line.cpStart + length), edit, &pending);
+    }
+    flushPending(live, &pending);
+}
+
+// Every line that holds a position of [from, to] is given its colour; with
+// `inserted` the edit put [from, to) in, and all of it is looked at, and
+// with `removed` it may also have taken text out. The text around is read
+// to find where those lines begin and end.
+static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool inserted, bool removed)
+{
+    HWND control = live->control;
+    const LONG textEnd = clampToText(textPositionCount(control), LONG_MAX);
+    live->knownLength = textEnd;
+    const LONG first = clampToText(from, textEnd);
+    const LONG last = clampToText(to, textEnd) < first ? first : clampToText(to, textEnd);
+    const bool isRichEdit20 = state.isRichEdit20 != 0;
+    for (int64_t reach = FIRST_REACH;; reach *= 4) {
+        const LONG a = clampToText(first - reach, textEnd);
+        const LONG b = clampToText(last + reach, textEnd);
+        size_t length = 0;
+        char* text = readText(control, a, b, &length);
+        if (!text)
+            return;
+        const ParagraphBounds bounds =
+            paragraphBounds(text, length, byteOffsetOfPosition(text, length, first - a, isRichEdit20, systemDbcsTable()),
+                            byteOffsetOfPosition(text, length, last - a, isRichEdit20, systemDbcsTable()));
+        const bool whole = (bounds.startFound || a == 0) && (bounds.endFound || b == textEnd);
+        const EditedText edit = {inserted ? first : 0, inserted ? last : 0, removed};
+        if (whole)
+            colorWindow(live, text, bounds, a + pastedPositionCount(text, bounds.byteStart, isRichEdit20, systemDbcsTable()),
+                        edit);
+        free(text);
+        if (whole)
+            return;
+    }
+}
+
+void recolorLive(HWND control, int64_t from, int64_t to, bool inserted)
 {
     LiveControl* live = liveControlOf(control);
     if (live)
-        colorParagraphs(live, from, to);
+        colorLinesLive(live, from, to, inserted, inserted);
 }
 
 // ---- following the control ----
@@ -272,12 +270,22 @@ void attachLiveChange(HWND control)
         document->Release();
         return;
     }
-    *slot = LiveControl{control, document, textPositionCount(control), 0, 0, 0};
+    ITextRange* probe = NULL;
+    ITextFont* probeFont = NULL;
+    if (FAILED(document->Range(0, 0, &probe)) || !probe || FAILED(probe->GetFont(&probeFont)) || !probeFont) {
+        if (probe)
+            probe->Release();
+        document->Release();
+        return;
+    }
+    *slot = LiveControl{control, document, probe, probeFont, textPositionCount(control), 0, 0, 0};
     ++liveControlCount;
 }
 
 static void detachLiveChange(LiveControl* live)
 {
+    live->probeFont->Release();
+    live->probe->Release();
     live->document->Release();
     *live = LiveControl{};
     --liveControlCount;
@@ -330,12 +338,14 @@ static LRESULT followEdit(LiveControl* live, UINT message, WPARAM wParam, LPARAM
     if (growth == 0 && mostlyNavigates(message))
         return result;
     if (message == EM_STREAMIN && !(wParam & SFF_SELECTION)) {
-        colorParagraphs(live, 0, INT64_MAX);
+        colorLinesLive(live, 0, INT64_MAX, true, true);
         return result;
     }
-    const TouchedSpan span = touchedSpan(before.cpMin, after.cpMin, after.cpMax, growth,
-                                         editsAtSelection(message, wParam));
-    colorParagraphs(live, span.from, span.to);
+    const bool atSelection = editsAtSelection(message, wParam);
+    const TouchedSpan span = touchedSpan(before.cpMin, after.cpMin, after.cpMax, growth, atSelection);
+    // At the selection, an edit took out what it did not add to the length;
+    // an undo or a redo may have taken out anything.
+    colorLinesLive(live, span.from, span.to, true, !atSelection || span.to - span.from > growth);
     return result;
 }
 
@@ -350,7 +360,7 @@ static void catchUp(LiveControl* live)
     const CHARRANGE selection = selectionOf(live->control);
     const TouchedSpan span =
         touchedSpan(selection.cpMin, selection.cpMin, selection.cpMax, length - live->knownLength, false);
-    colorParagraphs(live, span.from, span.to);
+    colorLinesLive(live, span.from, span.to, true, true);
 }
 
 LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
@@ -374,7 +384,7 @@ LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lPa
         live->composing = 0;
         const CHARRANGE selection = selectionOf(control);
         const LONG from = live->composedFrom < selection.cpMin ? live->composedFrom : selection.cpMin;
-        colorParagraphs(live, from, selection.cpMax);
+        colorLinesLive(live, from, selection.cpMax, true, true);
         return result;
     }
     case WM_PAINT:
@@ -400,7 +410,8 @@ LRESULT liveSetText(HWND control, WPARAM wParam, const char* text)
         SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
         return result;
     }
-    colorParagraphs(live, 0, INT64_MAX);
+    // Text set whole comes in one colour: each line's ends tell its colour.
+    colorLinesLive(live, 0, INT64_MAX, false, false);
     SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
     return result;
 }
