@@ -690,12 +690,9 @@ static void liveSetTextTimings()
         const std::string text = replyText(n);
         HWND window = NULL;
         HWND edit = NULL;
+        auto set = [&] { setText(edit, text); };
         RoundTimes t = interleaved(
-            {
-                [&] { setText(edit, text); },
-                [&] { setText(edit, text); },
-                [&] { setText(edit, text); },
-            },
+            {set, set, set},
             [&](size_t side) {
                 const char* ini = side == 2 ? LIVE_INI : MESSAGES_ONLY_INI;
                 if (side > 0 && loaded != ini) {
