@@ -62,6 +62,34 @@ static HWND openCompose()
     return compose;
 }
 
+// Frames of a quote marker typed at the start of a reply line ([Send]
+// LiveChange=1 in the demo's INI file): the line as it was, the marker
+// typed and the line in the quote colour, a space after it, and Ctrl+Z,
+// which takes the typing back and the colour with it.
+static void photographLiveTyping(HWND compose)
+{
+    if (outDir.empty())
+        return;
+    HWND edit = hostEditControl(compose);
+    LONG line = static_cast<LONG>(SendMessageA(edit, EM_LINEINDEX, 6, 0));
+    CHARRANGE caret = {line, line};
+    SendMessageA(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    auto frame = [&](const char* name) {
+        UpdateWindow(compose);
+        hostPump(300);
+        HideCaret(edit);
+        capture(compose, name);
+        ShowCaret(edit);
+    };
+    frame("live-1");
+    SendMessageA(edit, WM_CHAR, '>', 1);
+    frame("live-2");
+    SendMessageA(edit, WM_CHAR, ' ', 1);
+    frame("live-3");
+    SendMessageA(edit, EM_UNDO, 0, 0);
+    frame("live-4");
+}
+
 // Chooses the first preset of the font-switch submenu the plug-in appended
 // to the View menu, as a user would.
 static bool chooseFirstFontPreset(HWND viewer)
@@ -152,6 +180,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     HideCaret(hostEditControl(compose));
     capture(compose, "compose");
     ShowCaret(hostEditControl(compose));
+    photographLiveTyping(compose);
     if (chooseFirstFontPreset(viewer)) {
         hostPump(300);
         capture(viewer, "viewer-font");

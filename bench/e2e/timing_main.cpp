@@ -1,7 +1,7 @@
 // End-to-end timings of the plug-in inside the stand-in host under Wine, all
 // in one process so that machine noise hits every side alike. Prints Markdown
 // tables on stdout.
-//   Quillpost.exe [--runs N]
+//   Quillpost.exe [--runs N] [--live]   (--live: the live colours' sections alone)
 //
 // Every comparison runs its sides in rounds, one measurement of each side per
 // round and the order turned round from one round to the next, after one
@@ -336,6 +336,28 @@ static std::string colouredReplyRtf(int n, COLORREF quote)
 }
 
 static const COLORREF QUOTE_COLOUR = 255;
+
+// All text in the default colour in one EM_SETCHARFORMAT, then one selection
+// and colour per block of consecutive quoted lines.
+static void colourQuotedBlocks(HWND edit, const std::vector<LineRange>& lines)
+{
+    quietly(edit, [&] {
+        selectRange(edit, 0, -1);
+        colourSelection(edit, 0);
+        for (size_t i = 0; i < lines.size();) {
+            if (!lines[i].quoted) {
+                ++i;
+                continue;
+            }
+            size_t last = i;
+            while (last + 1 < lines.size() && lines[last + 1].quoted)
+                ++last;
+            selectRange(edit, lines[i].start, lines[last].end);
+            colourSelection(edit, QUOTE_COLOUR);
+            i = last + 1;
+        }
+    });
+}
 static const int COMPOSE_SIZES[] = {500, 1000, 2000};
 
 static void composeAtOnceTimings()
@@ -419,22 +441,7 @@ static void composeBreakdownTimings()
                     });
                 },
                 [&] {
-                    quietly(edit, [&] {
-                        selectRange(edit, 0, -1);
-                        colourSelection(edit, 0);
-                        for (size_t i = 0; i < lines.size();) {
-                            if (!lines[i].quoted) {
-                                ++i;
-                                continue;
-                            }
-                            size_t last = i;
-                            while (last + 1 < lines.size() && lines[last + 1].quoted)
-                                ++last;
-                            selectRange(edit, lines[i].start, lines[last].end);
-                            colourSelection(edit, QUOTE_COLOUR);
-                            i = last + 1;
-                        }
-                    });
+                    colourQuotedBlocks(edit, lines);
                     SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
                     selectRange(edit, 0, 0);
                 },
@@ -560,11 +567,160 @@ static void rulerTimings()
     DestroyWindow(hooked);
 }
 
+// ---------------------------------------------------------------------------
+// Compose: live colours ([Send] LiveChange)
+
+static const char LIVE_INI[] = "[Send]\r\nChange=1\r\nColor=255\r\nRecolorCount=100000000\r\nLiveChange=1\r\n";
+static const char MESSAGES_ONLY_INI[] = "[Send]\r\nChange=1\r\nColor=255\r\nRecolorCount=100000000\r\n";
+static const char TYPED[] = "> see you on Tuesday. ";
+static const int TYPED_LINE = 1000;   // unquoted, in the middle of the 2000-line reply
+
+// Counts what reaches the control's own procedure, below every hook.
+static WNDPROC ownProc;
+static int ownMessages;
+static LRESULT CALLBACK countingOwnProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    ++ownMessages;
+    return CallWindowProcA(ownProc, w, m, wp, lp);
+}
+
+// With `paint`, each keystroke is followed by the repaint the message loop
+// would give it.
+static void typeAtLineStart(HWND edit, int line, bool paint)
+{
+    LONG start = static_cast<LONG>(SendMessageA(edit, EM_LINEINDEX, line, 0));
+    selectRange(edit, start, start);
+    for (const char* c = TYPED; *c; ++c) {
+        SendMessageA(edit, WM_KEYDOWN, VkKeyScanA(*c) & 0xFF, 1);
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+        SendMessageA(edit, WM_KEYUP, VkKeyScanA(*c) & 0xFF, 0xC0000001);
+        if (paint)
+            UpdateWindow(edit);
+    }
+}
+
+// Keystrokes typed into the middle of a long reply: a control the plug-in
+// has not hooked (as if it were not loaded) against one whose colours follow
+// every edit, and, to tell the plug-in's part from the control's, a control
+// the plug-in has not hooked holding the same text already coloured. The
+// first keystroke makes the line quoted, and its colour changes; every other
+// one only has its line looked at.
+static void liveTypingTimings()
+{
+    loadPlugin(LIVE_INI);
+    const int n = 2000;
+    const std::string text = replyText(n);
+    const std::vector<LineRange> lines = replyLineRanges(n);
+    const size_t keys = strlen(TYPED);
+    HWND window = NULL;
+    HWND edit = NULL;
+    printf("\n### Compose: typing with live colours ([Send] LiveChange=1)\n\n"
+           "\"%s\" (%zu keystrokes: WM_KEYDOWN, WM_CHAR, WM_KEYUP each) typed at the start of line %d "
+           "of a %d-line reply (unquoted; the first keystroke makes it quoted). P: a control the plug-in "
+           "has not hooked, as if it were not loaded, holding the reply as WM_SETTEXT leaves it; C: the "
+           "same, its quoted lines then coloured by messages (a block at a time), so C - P is what the "
+           "control itself pays for typing into coloured text and L - C the plug-in's own part; L: a "
+           "hooked control with LiveChange=1 (the reply set with WM_SETTEXT and coloured). A fresh "
+           "control each time, the reply set untimed; %d rounds. Hidden: the windows are not shown, so "
+           "no keystroke pays for painting (the least favourable ratio); shown: the window is on screen "
+           "and each keystroke is followed by UpdateWindow, the repaint a message loop gives it.\n\n",
+           TYPED, keys, TYPED_LINE + 1, n, 2 * runs);
+    printf("| windows | P per keystroke (us) | C per keystroke (us) | L per keystroke (us) | **L/P** | C/P | "
+           "L - C per keystroke (us) |\n|---|---|---|---|---|---|---|\n");
+    for (int shown = 0; shown < 2; ++shown) {
+        auto type = [&] { typeAtLineStart(edit, TYPED_LINE, shown != 0); };
+        RoundTimes t = interleaved(
+            {type, type, type},
+            [&](size_t side) {
+                window = hostCreateComposeWindow(RICHEDIT_20A, "typing", 0, 0, 600, 400);
+                edit = hostEditControl(window);
+                if (side == 2)
+                    plugin.sendCreate(window);
+                setText(edit, text);
+                if (side == 1)
+                    colourQuotedBlocks(edit, lines);
+                if (shown) {
+                    ShowWindow(window, SW_SHOW);
+                    UpdateWindow(window);
+                    hostPump(50);
+                }
+            },
+            [&](size_t) { DestroyWindow(window); }, 2 * runs);
+        printf("| %s | %.0f | %.0f | %.0f | **%.2f** | %.2f | %.0f |\n", shown ? "shown" : "hidden",
+               median(t[0]) / keys * 1e6, median(t[1]) / keys * 1e6, median(t[2]) / keys * 1e6,
+               medianRatio(t[2], t[0]), medianRatio(t[1], t[0]), medianDifference(t[2], t[1]) / keys * 1e6);
+        fflush(stdout);
+    }
+    // The messages the control's own procedure receives per keystroke, with
+    // and without the plug-in: the difference is what the plug-in asks.
+    int perKey[2] = {0, 0};
+    for (int side = 0; side < 2; ++side) {
+        window = hostCreateComposeWindow(RICHEDIT_20A, "count", 0, 0, 600, 400);
+        edit = hostEditControl(window);
+        ownProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingOwnProc)));
+        if (side == 1)
+            plugin.sendCreate(window);
+        setText(edit, text);
+        ownMessages = 0;
+        typeAtLineStart(edit, TYPED_LINE, false);
+        perKey[side] = static_cast<int>((ownMessages - 1) / keys);   // less the caret's EM_EXSETSEL
+        DestroyWindow(window);
+    }
+    printf("\nMessages reaching the control's own procedure per keystroke: %d without the plug-in, %d with "
+           "LiveChange=1.\n", perKey[0], perKey[1]);
+    fflush(stdout);
+}
+
+// The whole reply set with WM_SETTEXT: a plain control, the colouring that
+// follows messages (LiveChange=0), and live colours (LiveChange=1), each
+// coloured at once. Settings are read at start-up, so the plug-in is loaded
+// afresh (untimed) whenever the side needs the other setting.
+static void liveSetTextTimings()
+{
+    printf("\n### Compose: WM_SETTEXT of a reply with live colours\n\n"
+           "Coloured at once (threshold raised). P: a plain control; M: a hooked control, LiveChange=0 "
+           "(each line selected and given its colour with EM_SETCHARFORMAT); L: a hooked control, "
+           "LiveChange=1 (each line read, its colour checked through the text object model, and "
+           "the lines in the wrong colour coloured a block at a time with undo suspended). A fresh "
+           "control each time; %d rounds.\n\n", 2 * runs);
+    printf("| lines | P (ms) | M (ms) | L (ms) | L/M | L/P | L - P per line (us) |\n"
+           "|---|---|---|---|---|---|---|\n");
+    const char* loaded = NULL;
+    for (int n : COMPOSE_SIZES) {
+        const std::string text = replyText(n);
+        HWND window = NULL;
+        HWND edit = NULL;
+        auto set = [&] { setText(edit, text); };
+        RoundTimes t = interleaved(
+            {set, set, set},
+            [&](size_t side) {
+                const char* ini = side == 2 ? LIVE_INI : MESSAGES_ONLY_INI;
+                if (side > 0 && loaded != ini) {
+                    loadPlugin(ini);
+                    loaded = ini;
+                }
+                window = hostCreateComposeWindow(RICHEDIT_20A, "compose", 0, 0, 600, 400);
+                if (side > 0)
+                    plugin.sendCreate(window);
+                edit = hostEditControl(window);
+            },
+            [&](size_t) { DestroyWindow(window); }, 2 * runs);
+        printf("| %d | %.1f | %.1f | %.1f | %.2f | %.2f | %.0f |\n", n, median(t[0]) * 1e3, median(t[1]) * 1e3,
+               median(t[2]) * 1e3, medianRatio(t[2], t[1]), medianRatio(t[2], t[0]),
+               medianDifference(t[2], t[0]) / n * 1e6);
+        fflush(stdout);
+    }
+}
+
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i)
+    bool liveOnly = false;
+    for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = atoi(argv[++i]) > 0 ? atoi(argv[i]) : runs;
+        else if (strcmp(argv[i], "--live") == 0)
+            liveOnly = true;
+    }
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     mailbox = std::string(temp) + "huescope-timing\\";
@@ -572,11 +728,15 @@ int main(int argc, char** argv)
     hostSetMailbox(mailbox.c_str());
     printf("Medians of %d rounds each unless a section says otherwise, after one warm-up round.\n",
            runs);
-    viewerTimings();
-    composeAtOnceTimings();
-    composeBreakdownTimings();
-    composeDeferredTimings();
-    rulerTimings();
+    if (!liveOnly) {
+        viewerTimings();
+        composeAtOnceTimings();
+        composeBreakdownTimings();
+        composeDeferredTimings();
+        rulerTimings();
+    }
+    liveTypingTimings();
+    liveSetTextTimings();
     plugin.cleanUp();
     hostUnloadPlugin(&plugin);
     return 0;

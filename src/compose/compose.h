@@ -7,6 +7,8 @@ const UINT RECOLOR_DELAY_MS = 100;
 
 // compose hook
 LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// What the hook does with a message, live colours aside.
+LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // Hands a message straight to the control's own procedure, bypassing the hook.
 LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // EM_SETCHARFORMAT on the selection with the colour only.
@@ -32,6 +34,22 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text);
 void finishDeferredColoring(HWND control);
 LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text);
 LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam);
+// The control's text length in its own positions.
+int64_t textPositionCount(HWND control);
+
+// live colours ([Send] LiveChange)
+// Follows control from now on if the settings ask for it and it can.
+void attachLiveChange(HWND control);
+// Whether control's colours follow its edits now.
+bool liveColoring(HWND control);
+// composeWindowProc for a followed control: the edit, then its lines coloured.
+LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT liveSetText(HWND control, WPARAM wParam, const char* text);
+// Colours the lines over [from, to], outside the undo history; with
+// `inserted` every character of [from, to) is looked at, else only each
+// line's ends (text that came in one colour).
+void recolorLive(HWND control, int64_t from, int64_t to, bool inserted);
+LRESULT livePaste(HWND control, WPARAM wParam, LPARAM lParam);
 
 // ruler and margin line
 void measureEditorFont(HWND control);

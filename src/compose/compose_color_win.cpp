@@ -51,8 +51,7 @@ static void redrawWithoutErasing(HWND control)
     InvalidateRgn(control, NULL, FALSE);
 }
 
-// The control's text length in its own positions.
-static int64_t textPositionCount(HWND control)
+int64_t textPositionCount(HWND control)
 {
     if (state.isRichEdit20) {
         GETTEXTLENGTHEX how = {GTL_NUMCHARS | GTL_PRECISE, CODE_PAGE_UTF16};
@@ -182,6 +181,12 @@ int WINAPI recolorCommand(HWND window, int)
     if (!control)
         return 0;
     CHARRANGE remembered = readSelection(control);
+    // Live colours need no re-insertion, and the selection stays as it is.
+    if (liveColoring(control)) {
+        const bool whole = remembered.cpMin == remembered.cpMax;
+        recolorLive(control, whole ? 0 : remembered.cpMin, whole ? INT64_MAX : remembered.cpMax, true);
+        return 1;
+    }
     CHARRANGE range = remembered;
     if (range.cpMin == range.cpMax) {
         range.cpMin = 0;
@@ -352,4 +357,22 @@ LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam)
         free(pasted);
     }
     return result;
+}
+
+// With live colours the paste is the control's own, one step of undo, and
+// its lines are coloured after it like any edit's; the clipboard keeps what
+// the user copied. Only a text whose tabs must become spaces goes in as a
+// replacement of the selection instead, which is one step too.
+LRESULT livePaste(HWND control, WPARAM wParam, LPARAM lParam)
+{
+    if (settings.tabCodeToSpaces && (wParam == 0 || wParam == CF_TEXT)) {
+        char* text = takeClipboardText(control);
+        const bool hasTab = text && strchr(text, '\t');
+        if (hasTab)
+            SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+        free(text);
+        if (hasTab)
+            return 0;
+    }
+    return passToControl(control, EM_PASTESPECIAL, wParam, lParam);
 }

@@ -18,6 +18,7 @@ HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
     // A control that already carries our procedure (the host handed the same
     // window again) keeps the procedure saved for it.
     state.savedComposeProc = subclassControl(control, composeWindowProc, state.savedComposeProc);
+    attachLiveChange(control);
     createRulerFont(control);
     return 1;
 }
@@ -62,6 +63,8 @@ static LRESULT onSetFocus(HWND control, WPARAM wParam, LPARAM lParam)
 static LRESULT onSetText(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const char* text = expandTabs(control, reinterpret_cast<const char*>(lParam));
+    if (liveColoring(control))
+        return liveSetText(control, wParam, text);
     if (settings.sendQuoteColoring)
         return colorSetText(control, wParam, text);
     return passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
@@ -101,7 +104,8 @@ static LRESULT onSetRect(HWND control, WPARAM wParam, LPARAM lParam)
 static LRESULT onReplaceSel(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const char* text = expandTabs(control, reinterpret_cast<const char*>(lParam));
-    if (settings.sendQuoteColoring)
+    // Live colours follow the replacement like any other edit.
+    if (settings.sendQuoteColoring && !liveColoring(control))
         return colorReplaceSel(control, wParam, text);
     return passToControl(control, EM_REPLACESEL, wParam, reinterpret_cast<LPARAM>(text));
 }
@@ -116,10 +120,11 @@ static LRESULT onPosFromChar(HWND control, WPARAM wParam, LPARAM lParam)
 
 // The reset is sent, not applied directly, so it passes the colour tracking
 // like any other format; it equals editorTextColor and so changes nothing.
+// Live colours need no reset, and leave the typing group whole.
 static LRESULT onKeyDown(HWND control, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = passToControl(control, WM_KEYDOWN, wParam, lParam);
-    if (wParam == VK_RETURN)
+    if (wParam == VK_RETURN && !liveColoring(control))
         resetTypingColor(control);
     return result;
 }
@@ -133,8 +138,12 @@ static LRESULT onChar(HWND control, WPARAM wParam, LPARAM lParam)
 
 static LRESULT onTimer(HWND control, WPARAM timerId, LPARAM lParam)
 {
-    if (timerId == RECOLOR_TIMER_ID)
+    if (timerId == RECOLOR_TIMER_ID && liveColoring(control)) {
+        KillTimer(control, RECOLOR_TIMER_ID);
+        recolorLive(control, 0, INT64_MAX, false);
+    } else if (timerId == RECOLOR_TIMER_ID) {
         finishDeferredColoring(control);
+    }
     if (!settings.showRuler)
         return passToControl(control, WM_TIMER, timerId, lParam);
     suppressRichEditTimers(control, timerId);
@@ -145,6 +154,8 @@ static LRESULT onTimer(HWND control, WPARAM timerId, LPARAM lParam)
 
 static LRESULT onPasteSpecial(HWND control, WPARAM wParam, LPARAM lParam)
 {
+    if (liveColoring(control))
+        return livePaste(control, wParam, lParam);
     if (settings.sendQuoteColoring && settings.colorOnPaste)
         return colorPaste(control, wParam, lParam);
     return passToControl(control, EM_PASTESPECIAL, wParam, lParam);
@@ -173,7 +184,7 @@ static LRESULT onSetCharFormat(HWND control, WPARAM wParam, LPARAM lParam)
     return passToControl(control, EM_SETCHARFORMAT, wParam, lParam);
 }
 
-LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SETFOCUS:      return onSetFocus(control, wParam, lParam);
@@ -191,4 +202,10 @@ LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LP
     case EM_SETCHARFORMAT: return onSetCharFormat(control, wParam, lParam);
     default:               return passToControl(control, message, wParam, lParam);
     }
+}
+
+// A control whose colours follow its edits has each edit watched first.
+LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return liveComposeMessage(control, message, wParam, lParam);
 }

@@ -93,6 +93,49 @@ int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
     return count;
 }
 
+size_t byteOffsetOfPosition(const char* text, size_t length, int64_t position, bool isRichEdit20,
+                            const DbcsTable& dbcs)
+{
+    size_t i = 0;
+    for (int64_t count = 0; count < position && i < length; ++count) {
+        const unsigned char b = (unsigned char)text[i];
+        const unsigned char after = i + 1 < length ? (unsigned char)text[i + 1] : 0;
+        const bool pair = isRichEdit20 && i + 1 < length &&
+                          ((isLeadByte(dbcs, b) && isTrailByte(dbcs, after)) || (b == '\r' && after == '\n'));
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
+static bool isBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+ParagraphBounds paragraphBounds(const char* text, size_t length, size_t fromByte, size_t toByte)
+{
+    ParagraphBounds bounds = {0, length, false, false};
+    if (toByte > length)
+        toByte = length;
+    if (fromByte > toByte)
+        fromByte = toByte;
+    for (size_t i = fromByte; i > 0; --i) {
+        if (isBreak(text[i - 1])) {
+            bounds.byteStart = i;
+            bounds.startFound = true;
+            break;
+        }
+    }
+    for (size_t i = toByte; i < length; ++i) {
+        if (isBreak(text[i])) {
+            bounds.byteEnd = i;
+            bounds.endFound = true;
+            break;
+        }
+    }
+    return bounds;
+}
+
 size_t countByte(const char* text, size_t length, char b)
 {
     size_t count = 0;

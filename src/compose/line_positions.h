@@ -50,6 +50,21 @@ int64_t multibyteCharCount(const char* s, size_t length, const DbcsTable& dbcs);
 int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
                             const DbcsTable& dbcs);
 
+// The byte offset of the character at `position` in the slice, counting as
+// pastedPositionCount does; `length` when the slice holds fewer positions.
+size_t byteOffsetOfPosition(const char* text, size_t length, int64_t position, bool isRichEdit20,
+                            const DbcsTable& dbcs);
+
+// The lines of the slice that hold the bytes from `fromByte` to `toByte`:
+// from just after the last line break (CR or LF) before fromByte to the
+// first one at or after toByte. A side with no break in the slice runs to
+// the slice's end, and *found says which sides a break bounded.
+struct ParagraphBounds {
+    size_t byteStart, byteEnd;
+    bool startFound, endFound;
+};
+ParagraphBounds paragraphBounds(const char* text, size_t length, size_t fromByte, size_t toByte);
+
 // Occurrences of `b` in the slice.
 size_t countByte(const char* text, size_t length, char b);
 

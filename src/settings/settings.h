@@ -61,6 +61,7 @@ struct PluginSettings {
     int recolorThreshold;
     int colorOnPaste;
     int sendColorByLevel;       // compose quotes take the viewer's level colours
+    int liveChange;             // compose colours follow every edit, outside the undo history
     // [Common]
     int ignoreLeadingSpaces;
     int ignoreColumn;

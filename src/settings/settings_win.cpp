@@ -148,6 +148,8 @@ static void readSendSettings(const char* path)
     settings.recolorThreshold = readInt(path, "Send", "RecolorCount", DEFAULT_RECOLOR_THRESHOLD);
     settings.colorOnPaste = readBool(path, "Send", "PasteChange", 1);
     settings.sendColorByLevel = readBool(path, "Send", "LevelColor", 0);
+    // Read only: no page shows it, and a page's save leaves it in the file.
+    settings.liveChange = readBool(path, "Send", "LiveChange", 0);
 }
 
 static void readCommonSettings(const char* path)

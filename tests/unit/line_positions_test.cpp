@@ -82,3 +82,27 @@ TEST(LineWalk, WidenLineBreaksForReinsertion)
             ASSERT_EQ('#', out[i]) << "byte " << i << " written with output size " << size;
     }
 }
+
+// The lines around an edit, found in a window of the control's text: the
+// byte of a position, then the breaks either side.
+TEST(ParagraphBounds, LinesAroundPositionsInAWindow)
+{
+    struct { const char* name; std::string text; bool re20; int64_t from, to; std::string expected; } cases[] = {
+        {"middle line, 2.0", "ab\r> cd\ref", true, 4, 5, "3-7 found both"},
+        {"a double-byte character is one position on 2.0", "\x82\xa0\r> x\ry", true, 3, 3, "3-6 found both"},
+        {"every byte a position on 1.0", "ab\r\n> cd\r\nef", false, 5, 5, "4-8 found both"},
+        {"no break before: the window's start", "> cd\ref", true, 1, 1, "0-4 found end"},
+        {"no break after: the window's end", "ab\r> cd", true, 5, 6, "3-7 found start"},
+        {"a caret at a line's end stops there", "ab\r> cd\ref", true, 7, 7, "3-7 found both"},
+        {"a caret after a break takes the next line", "ab\r> cd\ref", true, 8, 8, "8-10 found start"},
+    };
+    for (const auto& c : cases) {
+        const size_t from = byteOffsetOfPosition(c.text.data(), c.text.size(), c.from, c.re20, cp932Table());
+        const size_t to = byteOffsetOfPosition(c.text.data(), c.text.size(), c.to, c.re20, cp932Table());
+        const ParagraphBounds b = paragraphBounds(c.text.data(), c.text.size(), from, to);
+        std::ostringstream o;
+        o << b.byteStart << "-" << b.byteEnd << " found"
+          << (b.startFound && b.endFound ? " both" : b.startFound ? " start" : b.endFound ? " end" : " none");
+        EXPECT_EQ(c.expected, o.str()) << c.name;
+    }
+}
