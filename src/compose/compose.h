@@ -32,6 +32,7 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax);
 int WINAPI recolorCommand(HWND window, int parameter);
 LRESULT colorSetText(HWND control, WPARAM wParam, const char* text);
 void finishDeferredColoring(HWND control);
+void colorBeforeEdit(HWND control);
 LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text);
 LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam);
 // The control's text length in its own positions.
@@ -44,6 +45,9 @@ void attachLiveChange(HWND control);
 bool liveColoring(HWND control);
 // composeWindowProc for a followed control: the edit, then its lines coloured.
 LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// Messages after which the text may differ: typing, keys, clicks (a drag
+// and drop), the input method, replace, clipboard, undo and redo.
+bool messageMayEditText(UINT message);
 LRESULT liveSetText(HWND control, WPARAM wParam, const char* text);
 // Colours the lines over [from, to], outside the undo history; with
 // `inserted` every character of [from, to) is looked at, else only each

@@ -219,19 +219,27 @@ HUESCOPE_EXPORT void WINAPI ZekSendInitMenu(int, HMENU menu, int kind)
 // nothing to colour it from, so no tick may come: re-inserting a missing
 // text would empty the control, and an older copy would bring back text the
 // host has just replaced.
+//
+// The copy belongs to the control whose tick it waits for: another compose
+// window's tick never puts it back.
+static HWND deferredControl;
+
 LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 {
     const char* shown = text ? text : "";
     const size_t length = strlen(shown);
     free(state.pendingText);
     state.pendingText = duplicateText(shown, length);
+    deferredControl = NULL;
     LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
     const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
     if (length >= threshold) {   // length + 1 > threshold, without the overflow
-        if (state.pendingText)
+        if (state.pendingText) {
+            deferredControl = control;
             SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
-        else
+        } else {
             KillTimer(control, RECOLOR_TIMER_ID);
+        }
         return result;
     }
     colorLines(control, shown, 0);
@@ -241,16 +249,33 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
     return result;
 }
 
+// The copy is put back once: taken first, so that nothing sent on the way
+// finds it again.
 void finishDeferredColoring(HWND control)
 {
     KillTimer(control, RECOLOR_TIMER_ID);
-    if (!state.pendingText)
+    if (!state.pendingText || control != deferredControl)
         return;
+    char* text = state.pendingText;
+    state.pendingText = NULL;
+    deferredControl = NULL;
     SendMessageA(control, EM_SETSEL, 0, -1);
     // Through the hook, so that colorReplaceSel colours it; its tabs were
     // converted when it was set.
-    SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(state.pendingText));
+    SendMessageA(control, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
     SendMessageA(control, EM_SETSEL, 0, 0);
+    free(text);
+}
+
+// An edit made before the tick would be lost when the tick puts the copy
+// back: the colouring comes first, then the edit goes where the user made it.
+void colorBeforeEdit(HWND control)
+{
+    if (!state.pendingText || control != deferredControl)
+        return;
+    CHARRANGE selection = readSelection(control);
+    finishDeferredColoring(control);
+    SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
 }
 
 LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text)

@@ -207,5 +207,7 @@ LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM
 // A control whose colours follow its edits has each edit watched first.
 LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (messageMayEditText(message))
+        colorBeforeEdit(control);
     return liveComposeMessage(control, message, wParam, lParam);
 }

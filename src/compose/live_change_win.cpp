@@ -292,7 +292,7 @@ static void detachLiveChange(LiveControl* live)
 }
 
 // Messages after which the text may have changed.
-static bool mayEdit(UINT message)
+bool messageMayEditText(UINT message)
 {
     switch (message) {
     case WM_CHAR: case WM_KEYDOWN: case WM_SYSKEYDOWN: case WM_IME_CHAR: case WM_IME_COMPOSITION:
@@ -392,7 +392,7 @@ LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lPa
             catchUp(live);
         break;
     }
-    if (live->composing || !mayEdit(message))
+    if (live->composing || !messageMayEditText(message))
         return dispatchComposeMessage(control, message, wParam, lParam);
     return followEdit(live, message, wParam, lParam);
 }

@@ -219,6 +219,15 @@ TEST_F(ComposeColor, LongTextsAreColouredAfterTheTimerTick)
     EXPECT_EQ(withBreaksShown(longer), withBreaksShown(controlText(control)));
     expectCaret(control, 0, "after the tick");
     EXPECT_EQ(0, KillTimer(control, RECOLOR_TIMER)) << "the tick ended its timer";
+
+    // A key typed before the tick stays: the colouring comes first, and no
+    // tick is left to put the text as it was set back.
+    setText(control, longer);
+    SendMessageA(control, EM_SETSEL, 100000, 100000);
+    SendMessageA(control, WM_CHAR, 'Z', 1);
+    EXPECT_EQ(withBreaksShown(longer + "Z"), withBreaksShown(controlText(control)));
+    expectLineColors(control, "QT", "typed before the tick");
+    EXPECT_EQ(0, KillTimer(control, RECOLOR_TIMER)) << "no tick is pending";
 }
 
 TEST_F(ComposeColor, ASecondLongTextBeforeTheTickIsTheOneColoured)
