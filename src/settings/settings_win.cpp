@@ -228,6 +228,10 @@ static void writeColor(const char* path, const char* section, const char* key, u
     writeNumber(path, section, key, static_cast<int32_t>(color));
 }
 
+// Each save writes the keys of its page and no other. The keys no page shows
+// ([Common] Tab, [Font], [View] LevelRepeat, SignatureChange and
+// SignatureColor, [Send] LevelColor) are edited by hand and only read, so an
+// edit made while the host runs is not overwritten by the next apply.
 void saveViewSettings()
 {
     static const char* const colorKeys[5] = {"Color", "Color2", "Color3", "Color4", "Color5"};
@@ -242,10 +246,6 @@ void saveViewSettings()
     for (int k = 0; k < 5; ++k)
         writeColor(path, "View", colorKeys[k], settings.quoteColors[k]);
     writeColor(path, "View", "HeaderColor", settings.headerColor);
-    // Keys the page does not show are written back as they were read.
-    writeBool(path, "View", "LevelRepeat", settings.levelRepeat);
-    writeBool(path, "View", "SignatureChange", settings.signatureChange);
-    writeColor(path, "View", "SignatureColor", settings.signatureColor);
     computeLevelColors();
 }
 
@@ -265,7 +265,6 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText)
     // The two numbers are stored exactly as typed, not re-formatted.
     writeText(path, "Send", "MarginLine", marginLineText ? marginLineText : "");
     writeText(path, "Send", "RecolorCount", recolorCountText ? recolorCountText : "");
-    writeBool(path, "Send", "LevelColor", settings.sendColorByLevel);
 }
 
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)

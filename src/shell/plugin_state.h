@@ -4,6 +4,7 @@
 #include <richedit.h>
 #include "settings/settings.h"
 #include "quote/quote_depth.h"
+#include "viewer/rtf_recolor.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
@@ -33,7 +34,7 @@ struct PluginState {
     WNDPROC savedViewerProc;
     EDITSTREAM savedStream;
     int colorTableBase;
-    int insideSignature;        // the streamed message's signature has begun
+    RtfStreamState viewerStream;   // the signature and cut lines of the stream-in
     HMENU barPopup, ctxPopup;
     // Compose
     WNDPROC savedComposeProc;

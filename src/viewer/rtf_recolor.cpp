@@ -36,18 +36,22 @@ const size_t HEADER_OPENING_LENGTH = sizeof HEADER_OPENING - 1;
 // ---------------------------------------------------------------------------
 // Searching
 
+// The backslashes right before p, counted back to the text's start.
+size_t backslashesBefore(const char* textStart, const char* p)
+{
+    const char* run = p;
+    while (run > textStart && run[-1] == '\\')
+        --run;
+    return static_cast<size_t>(p - run);
+}
+
 // Mail text reaches the RTF with every backslash doubled, so a backslash that
 // follows an odd number of backslashes is the second half of such a pair:
 // "\\par" or "\\cf0" there is text the reader sees (a path such as
-// C:\parts), not a control word. Counted back to the text's start.
+// C:\parts), not a control word.
 bool escapedByBackslash(const char* textStart, const char* p)
 {
-    size_t run = 0;
-    while (p > textStart && p[-1] == '\\') {
-        --p;
-        ++run;
-    }
-    return (run & 1) != 0;
+    return (backslashesBefore(textStart, p) & 1) != 0;
 }
 
 // The first control word word (beginning with a backslash) at or after from
@@ -317,12 +321,9 @@ int recolorSubjectLine(char* buf, size_t cb, size_t pieceLength, long long heade
 // count, one per semicolon, becomes the index of the first appended colour.
 // A table that does not close within the piece, or whose extension does not
 // fit, is left alone, and so is the count.
-int extendColorTable(char* buf, size_t cb, size_t pieceLength, const ViewColoring& c,
-                     int* colorTableBase, size_t* newLength)
+int extendColorTable(char* buf, size_t cb, size_t pieceLength, const char* table,
+                     const ViewColoring& c, int* colorTableBase, size_t* newLength)
 {
-    const char* table = strstr(buf, COLOR_TABLE_OPENING);
-    if (!table)
-        return 0;
     const char* close = strchr(table, '}');
     if (!close)
         return 0;
@@ -371,15 +372,35 @@ bool isSignatureSeparator(const char* piece)
     return true;
 }
 
+// Whether a piece ends a line of the host's: trailing spaces, CR and LF
+// aside, it ends with the paragraph mark or with a closing brace (the lines
+// of the document's prolog and colour table end so). A backslash run that
+// reaches back to the piece's start may have begun in the piece before, so
+// the mark after it might be text: such a piece is not taken to end a line.
+bool endsLine(const char* piece, const char* end)
+{
+    while (end > piece && (end[-1] == ' ' || end[-1] == '\r' || end[-1] == '\n'))
+        --end;
+    const size_t markLength = sizeof PARAGRAPH_MARK - 1;
+    const char* mark;
+    if (end > piece && end[-1] == '}')
+        mark = end - 1;
+    else if (static_cast<size_t>(end - piece) >= markLength
+             && memcmp(end - markLength, PARAGRAPH_MARK, markLength) == 0)
+        mark = end - markLength;
+    else
+        return false;
+    const size_t run = backslashesBefore(piece, mark);
+    return mark - run > piece && (run & 1) == 0;
+}
+
 } // namespace
 
 // The tests run in a fixed order and the first that applies decides: a line
 // of the signature is never examined as a quote, a quoted line never as a
-// header or a table, and a "\plain" header piece without the Subject label is
-// never examined for a colour table. Header pieces (they begin with "\plain")
-// are never part of the signature; the host's other pieces (the document and
-// table openings, the closing brace) hold no paragraph mark and are not
-// wrapped, so a table still starts the next message inside a signature.
+// header or a table, and a "\plain" header piece without the Subject label
+// never has its colour table extended. Header pieces (they begin with
+// "\plain") are never part of the signature.
 int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
                     int* colorTableBase, int* insideSignature, size_t* newLength)
 {
@@ -390,6 +411,11 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatc
     const char* terminator = static_cast<const char*>(memchr(buf, '\0', cb));
     if (!terminator)
         return 0;
+    // A new table is a new message, which starts outside its signature, even
+    // when the table cannot be extended.
+    const char* table = strstr(buf, COLOR_TABLE_OPENING);
+    if (table)
+        *insideSignature = 0;
     const size_t pieceLength = static_cast<size_t>(terminator - buf);
     if (pieceLength > cb - REWRITE_MARGIN)
         return 0;
@@ -414,9 +440,24 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatc
     }
     if (c.headerColoring && header)
         return recolorSubjectLine(buf, cb, pieceLength, base + HEADER_ENTRY, newLength);
-    if (!extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength))
+    return table ? extendColorTable(buf, cb, pieceLength, table, c, colorTableBase, newLength) : 0;
+}
+
+// A piece that fills the buffer is a line cut by the host unless it ends
+// that line; one without any terminator is taken for cut as well. Nothing is
+// written into a piece that goes on with a line: its first bytes may finish
+// an escape or a control word of the piece before.
+int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+                         int* colorTableBase, RtfStreamState* stream, size_t* newLength)
+{
+    if (!buf || !stream || cb == 0)
         return 0;
-    // A new table is a new message, which starts outside its signature.
-    *insideSignature = 0;
-    return 1;
+    const bool goesOn = stream->lineGoesOn != 0;
+    const char* terminator = static_cast<const char*>(memchr(buf, '\0', cb));
+    const size_t pieceLength = terminator ? static_cast<size_t>(terminator - buf) : cb;
+    stream->lineGoesOn =
+        pieceLength != 0 && pieceLength >= cb - 1 && (!terminator || !endsLine(buf, terminator));
+    if (goesOn)
+        return 0;
+    return recolorRtfPiece(buf, cb, c, m, colorTableBase, &stream->insideSignature, newLength);
 }

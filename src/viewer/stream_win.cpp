@@ -1,6 +1,7 @@
 // The EDITSTREAM callback put in the host's place while a message is shown:
-// the host fills the control's buffer with one piece of RTF, and the piece is
-// rewritten in that buffer before the control reads it.
+// the host fills the control's buffer with one piece of RTF (a line, or part
+// of one too long for the buffer), and the piece is rewritten in that buffer
+// before the control reads it.
 #include "quote/quote_depth.h"
 #include "shell/plugin_state.h"
 #include "viewer/rtf_recolor.h"
@@ -40,9 +41,9 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
     if (!buffer || cb <= 0 || !pcb)
         return result;
     size_t newLength = 0;
-    if (recolorRtfPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb), currentViewColoring(),
-                        currentQuoteMatcher(), &state.colorTableBase, &state.insideSignature,
-                        &newLength))
+    if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb),
+                             currentViewColoring(), currentQuoteMatcher(), &state.colorTableBase,
+                             &state.viewerStream, &newLength))
         *pcb = static_cast<LONG>(newLength);
     return result;
 }

@@ -69,11 +69,11 @@ static LRESULT onChar(HWND control, WPARAM character, LPARAM lParam)
 // previous stream-in) must not make the callback its own host callback: the
 // one saved before stays, or there is none and the callback delivers nothing.
 // A stream is a new message, which starts outside its signature even when it
-// brings no colour table.
+// brings no colour table, and with a line of its own.
 static LRESULT onStreamIn(HWND control, WPARAM format, LPARAM lParam)
 {
     EDITSTREAM* stream = reinterpret_cast<EDITSTREAM*>(lParam);
-    state.insideSignature = 0;
+    state.viewerStream = RtfStreamState();
     if ((settings.viewQuoteColoring || settings.viewHeaderColoring || settings.signatureChange)
         && stream) {
         EDITSTREAMCALLBACK hostCallback = state.savedStream.pfnCallback;

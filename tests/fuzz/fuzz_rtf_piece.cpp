@@ -7,12 +7,15 @@
 //   keys: bit 0 signature set apart, 1 levels repeated, 2 inside the
 //         signature already; the byte also makes the signature colour
 // The control's buffer is a heap block of exactly cb bytes, so any access
-// past it is reported. The piece is cut at cb bytes; a piece that fills the
-// block carries no terminator unless its own bytes hold one.
-// The outcome (answer, new length, colour-table base, signature state and
-// every byte of the buffer) must be the first, plain version's
-// (recolor_reference.h), with the marker forms prepared in advance and with
-// them built per call. A piece left as it was leaves the state as it was.
+// past it is reported. The piece bytes, up to a NUL, are a line of the
+// host's, which streams it cb - 1 bytes and a terminator a call.
+// The outcome of its first call (answer, new length, colour-table base,
+// signature state and every byte of the buffer) must be the first, plain
+// version's (recolor_reference.h), with the marker forms prepared in advance
+// and with them built per call. A piece left as it was leaves the base as it
+// was and starts no signature. Each later call goes on with the line: it
+// passes as it came and keeps the signature, unless the piece before ended
+// as a line may end (in "\par" or "}").
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -57,16 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     prepared.forms = &forms;
 
     const uint8_t* piece = data + HEADER;
-    size_t pieceSize = size - HEADER;
+    const size_t pieceSize = strnlen(reinterpret_cast<const char*>(piece), size - HEADER);
+    const size_t first = pieceSize < cb - 1 ? pieceSize : cb - 1;
     char* buf = static_cast<char*>(malloc(cb));
     char* before = static_cast<char*>(malloc(cb));
     memset(buf, 'Z', cb);
-    if (pieceSize < cb) {
-        memcpy(buf, piece, pieceSize);
-        buf[pieceSize] = '\0';
-    } else {
-        memcpy(buf, piece, cb);
-    }
+    memcpy(buf, piece, first);
+    buf[first] = '\0';
     memcpy(before, buf, cb);
 
     int baseBefore = base;
@@ -85,21 +85,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int wantRewritten =
         reference::refRecolorRtfPiece(want, cb, c, slow, &wantBase, &wantSignature, &wantLength);
 
+    RtfStreamState stream;
     for (const QuoteMatcher* matcher : {&prepared, &m}) {
         memcpy(buf, before, cb);
         base = baseBefore;
-        int signature = signatureBefore;
+        stream = {signatureBefore, 0};
         size_t newLength = 0;
-        int rewritten = recolorRtfPiece(buf, cb, c, *matcher, &base, &signature, &newLength);
+        int rewritten = recolorStreamedPiece(buf, cb, c, *matcher, &base, &stream, &newLength);
+        const int signature = stream.insideSignature;
         if (rewritten) {
             if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
                 __builtin_trap();
         } else {
-            if (memcmp(buf, before, cb) != 0 || base != baseBefore || signature != signatureBefore)
+            if (memcmp(buf, before, cb) != 0 || base != baseBefore
+                || (signature != signatureBefore && signature != 0))
                 __builtin_trap();
         }
         if (rewritten != wantRewritten || base != wantBase || signature != wantSignature
             || memcmp(buf, want, cb) != 0 || (rewritten && newLength != wantLength))
+            __builtin_trap();
+    }
+    for (size_t at = first; at < pieceSize; at += cb - 1) {
+        const char* previous = reinterpret_cast<const char*>(piece) + at - (cb - 1);
+        size_t end = cb - 1;
+        while (end > 0 && strchr(" \r\n", previous[end - 1]))
+            --end;
+        const bool mayEnd = (end >= 1 && previous[end - 1] == '}')
+                            || (end >= 4 && memcmp(previous + end - 4, "\\par", 4) == 0);
+        const size_t n = pieceSize - at < cb - 1 ? pieceSize - at : cb - 1;
+        memcpy(buf, piece + at, n);
+        buf[n] = '\0';
+        memcpy(before, buf, cb);
+        const int signatureWas = stream.insideSignature;
+        size_t newLength = 0;
+        const int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+        if (!mayEnd && (rewritten || memcmp(buf, before, cb) != 0 || stream.insideSignature != signatureWas))
             __builtin_trap();
     }
 

@@ -1,18 +1,21 @@
 // What the reader sees of hostile mail text in the viewer. The input is the
 // text of one mail line; it is put into a piece the way the host writes one
-// (escaped, as a body line or as the Subject header) and rewritten in a heap
-// block of exactly cb bytes. Whatever the rewrite does, the RTF must still
-// show exactly that text, and its groups must still close: a brace or a
-// paragraph mark in the wrong place shows up here as lost or changed text.
-// Input: [flags][list][room] text
+// (escaped, as a body line or as the Subject header) and streamed as the
+// host streams it: cb - 1 bytes a call, each rewritten in a heap block of
+// exactly cb bytes. Whatever the rewrite does, the RTF must still show
+// exactly that text, and its groups must still close: a brace or a paragraph
+// mark in the wrong place, or in a cut escape, shows up here as lost or
+// changed text.
+// Input: [flags][list][cb] text
 //   flags: bit 0 quote colouring, 1 header colouring, 2 colour by level,
 //          3 bold, 4 italic, 5 ignore leading spaces, 6 the Subject line,
 //          7 a colour table base of 9 instead of 2
 //   list: low 3 bits pick a marker list, the next three are the keys of
 //         fuzz_choices.h (signature set apart, levels repeated, inside the
 //         signature already)
-//   room: bytes the buffer has beyond the piece and its terminator
+//   cb: the control's buffer is 30 + cb bytes
 // CR, LF and NUL are left out of the text: the host splits lines at them.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -102,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const uint8_t flags = data[0];
     const char* list = MARKER_LISTS[data[1] & 7];
-    const size_t room = data[2];
+    const size_t cb = 30 + data[2];
 
     std::string text;
     for (size_t i = HEADER; i < size; ++i) {
@@ -123,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         level = 0x0000FF;
     c.signatureColor = 0x00FF00;
     int base = (flags & 0x80) ? 9 : 2;
-    int signature = insideSignatureFromKeys(keys);
+    RtfStreamState stream = {insideSignatureFromKeys(keys), 0};
 
     const size_t listLength = strlen(list);
     std::string scratch(listLength + 1, '\0');
@@ -131,17 +134,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QuoteMatcher m{list, (flags >> 5) & 1, 0, &scratch[0], scratch.size(),
                    &escaped[0], escaped.size(), nullptr};
 
-    const size_t cb = piece.size() + 1 + room;
+    std::string delivered;
     char* buf = static_cast<char*>(malloc(cb));
-    memcpy(buf, piece.c_str(), piece.size() + 1);
-    size_t newLength = 0;
-    const int rewritten = recolorRtfPiece(buf, cb, c, m, &base, &signature, &newLength);
-    const size_t length = rewritten ? newLength : piece.size();
-    if (length >= cb || buf[length] != '\0')
-        __builtin_trap();
-
+    for (size_t at = 0; at < piece.size(); at += cb - 1) {
+        const size_t n = std::min(piece.size() - at, cb - 1);
+        memcpy(buf, piece.data() + at, n);
+        buf[n] = '\0';
+        size_t newLength = 0;
+        const int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+        const size_t length = rewritten ? newLength : n;
+        if (length >= cb || buf[length] != '\0')
+            __builtin_trap();
+        delivered.append(buf, length);
+    }
     bool balanced = false;
-    const std::string seen = visibleText(buf, buf + length, &balanced);
+    const std::string seen = visibleText(delivered.data(), delivered.data() + delivered.size(), &balanced);
     if (seen != shown || !balanced)
         __builtin_trap();
     free(buf);

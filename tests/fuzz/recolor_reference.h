@@ -511,7 +511,7 @@ inline bool isSignatureSeparator(const char* piece)
 // With the signature set apart: from its separator on, every piece that is
 // no header (no "\\plain" at its start) and holds a paragraph mark is wrapped
 // in the signature colour and never taken for a quote. A colour table ends
-// the signature: it starts the next message.
+// the signature, extended or not: it starts the next message.
 inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
                     int* colorTableBase, int* insideSignature, size_t* newLength)
 {
@@ -522,6 +522,8 @@ inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const
     const char* terminator = static_cast<const char*>(memchr(buf, '\0', cb));
     if (!terminator)
         return 0;
+    if (findWithin(buf, terminator, COLOR_TABLE_OPENING))
+        *insideSignature = 0;
     size_t pieceLength = static_cast<size_t>(terminator - buf);
     if (pieceLength > cb - REWRITE_MARGIN)
         return 0;
@@ -547,10 +549,7 @@ inline int refRecolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const
     }
     if (c.headerColoring && header)
         return recolorSubjectLine(buf, cb, pieceLength, *colorTableBase, newLength);
-    if (!extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength))
-        return 0;
-    *insideSignature = 0;
-    return 1;
+    return extendColorTable(buf, cb, pieceLength, c, colorTableBase, newLength);
 }
 
 } // namespace reference

@@ -153,6 +153,8 @@ TEST(RecolorQuotedLine, WrapsTheLineInTheLevelColour)
          "{\\cf7 >>>>>>>>>> x}\\par ", 1},
         {"depth 11 repeating is level 1", 0, 0, 1, ">>>>>>>>>>> x\\par ",
          "{\\cf3 >>>>>>>>>>> x}\\par ", 1},
+        {"depth 16 repeating is level 1", 0, 0, 1, ">>>>>>>>>>>>>>>> x\\par ",
+         "{\\cf3 >>>>>>>>>>>>>>>> x}\\par ", 1},
         {"depth 6 capped", 0, 0, 1, ">>>>>> x\\par ", "{\\cf7 >>>>>> x}\\par "},
         {"depth 11 capped", 0, 0, 1, ">>>>>>>>>>> x\\par ", "{\\cf7 >>>>>>>>>>> x}\\par "},
         {"depth 10 repeating without levels", 0, 0, 0, ">>>>>>>>>> x\\par ",
@@ -314,7 +316,8 @@ TEST(RecolorSignature, OnlyTheSeparatorStartsIt)
 
 // A message streamed piece by piece: the table gains the signature colour,
 // quoted lines are quotes up to the separator, and every body line after it,
-// a quoted one too, is the signature's; the next table starts a new message.
+// a quoted one too, is the signature's; the next table starts a new message,
+// even one too long to extend.
 TEST(RecolorSignature, LastsUntilTheNextColourTable)
 {
     Matcher mt;
@@ -339,6 +342,7 @@ TEST(RecolorSignature, LastsUntilTheNextColourTable)
         {"C:\\\\par \\cf0 x\\par\r\n", "{\\cf8 C:\\\\par \\cf8 x}\\par\r\n", 1},
         {"\\plain\\fs20\\cf0\\par\r\n", nullptr, 1},
         {"}\r\n", nullptr, 1},
+        {"{\\colortbl" + std::string(480, ';') + "}\r\n", nullptr, 0},
         {table, extended.c_str(), 0},
         {">> quoted again\\par\r\n", "{\\cf4 >> quoted again}\\par\r\n", 0},
     };

@@ -133,6 +133,7 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     loadSettings();
     settings.quoteColors[2] = 0x123456;
     settings.quoteItalic = 1;
+    // Keys edited only by hand are never written, whatever their values.
     settings.levelRepeat = 1;
     settings.signatureChange = 1;
     settings.signatureColor = 0x345678;
@@ -140,7 +141,7 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     std::vector<std::string> expectedView = {
         "Change=1", "HeaderChange=1", "Italic=1", "Bold=0", "LevelColor=0", "AutoColor=0",
         "Color=8421504", "Color2=8421504", "Color3=1193046", "Color4=8421504", "Color5=8421504",
-        "HeaderColor=8421504", "LevelRepeat=1", "SignatureChange=1", "SignatureColor=3430008"};
+        "HeaderColor=8421504"};
     EXPECT_EQ(expectedView, sectionLines(ini(), "View"));
     EXPECT_EQ(0x123456u, settings.levelColors[2]) << "the view save recomputes the level colours";
 
@@ -150,8 +151,7 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     saveSendSettings("12a", "3000");
     std::vector<std::string> expectedSend = {
         "Change=1", "Ruler=1", "TabKey2Space=0", "TabCode2Space=0", "Flicker=0", "PasteChange=1",
-        "MarginColor=8421504", "RulerColor=8421504", "Color=255", "MarginLine=12a", "RecolorCount=3000",
-        "LevelColor=1"};
+        "MarginColor=8421504", "RulerColor=8421504", "Color=255", "MarginLine=12a", "RecolorCount=3000"};
     EXPECT_EQ(expectedSend, sectionLines(ini(), "Send"));
 
     settings.ignoreLeadingSpaces = 0;
@@ -167,10 +167,6 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     loadSettings();
     EXPECT_EQ(0x123456u, settings.quoteColors[2]);
     EXPECT_EQ(1, settings.quoteItalic);
-    EXPECT_EQ(1, settings.levelRepeat);
-    EXPECT_EQ(1, settings.signatureChange);
-    EXPECT_EQ(0x345678u, settings.signatureColor);
-    EXPECT_EQ(1, settings.sendColorByLevel);
     EXPECT_EQ(12, settings.marginColumn) << "12 followed by a letter reads as 12";
     EXPECT_EQ(3000, settings.recolorThreshold);
     EXPECT_EQ(255u, settings.sendQuoteColor);

@@ -1009,6 +1009,7 @@ TEST_F(Sheet, OkAfterOnlyTheViewPageWritesOnlyTheViewGroup)
         HWND page = selectPage(sheet, VIEW_PAGE);
         click(page, 1007);   // bold on
         click(page, 1014);   // gradient on
+        WritePrivateProfileStringA("View", "SignatureChange", "0", iniPath().c_str());   // by hand, meanwhile
         pressOk(sheet);
     });
     ASSERT_TRUE(run.seen);
@@ -1021,8 +1022,8 @@ TEST_F(Sheet, OkAfterOnlyTheViewPageWritesOnlyTheViewGroup)
         {"View", "Color5", "16711680"},  {"View", "LevelColor", "1"},     {"View", "HeaderChange", "1"},
         {"View", "Italic", "0"},         {"View", "Bold", "1"},           {"View", "AutoColor", "1"},
         {"View", "Color3", "33023"},     {"View", "Color4", "33023"},     {"View", "HeaderColor", "8421504"},
-        // Not on the page, and kept as they were.
-        {"View", "LevelRepeat", "1"},    {"View", "SignatureChange", "1"}, {"View", "SignatureColor", "65535"},
+        // Not on the page, and kept as they are in the file.
+        {"View", "LevelRepeat", "1"},    {"View", "SignatureChange", "0"}, {"View", "SignatureColor", "65535"},
     };
     std::vector<IniEntry> got = sectionEntries(after, "View");
     std::sort(got.begin(), got.end(), [](const IniEntry& x, const IniEntry& y) { return x.key < y.key; });
@@ -1047,11 +1048,10 @@ TEST_F(Sheet, OkAfterOnlyTheViewPageWritesOnlyTheViewGroup)
 TEST_F(Sheet, OkWritesTheGroupOfEveryPageOpenedAndNoOther)
 {
     const std::vector<std::string> viewKeys = {"Change", "HeaderChange", "Italic", "Bold", "LevelColor", "AutoColor",
-                                               "Color", "Color2", "Color3", "Color4", "Color5", "HeaderColor",
-                                               "LevelRepeat", "SignatureChange", "SignatureColor"};
+                                               "Color", "Color2", "Color3", "Color4", "Color5", "HeaderColor"};
     const std::vector<std::string> sendKeys = {"Change", "Ruler", "TabKey2Space", "TabCode2Space", "Flicker",
                                                "PasteChange", "MarginColor", "RulerColor", "Color", "MarginLine",
-                                               "RecolorCount", "LevelColor"};
+                                               "RecolorCount"};
     const std::vector<std::string> commonKeys = {"IgnoreSpace", "Quaote", "QuaoteStr", "IgnoreColumn"};
     const std::vector<std::string> otherKeys = {"FlatToolBar"};
     struct Case { std::vector<int> visits; bool send, common, other; };
@@ -1131,7 +1131,6 @@ TEST_F(Sheet, OkAfterAllPagesWritesEachGroupAsTyped)
         {"View", "Bold", "0"},             {"View", "LevelColor", "0"},      {"View", "AutoColor", "0"},
         {"View", "Color", "8421504"},      {"View", "Color2", "8421504"},    {"View", "Color3", "8421504"},
         {"View", "Color4", "8421504"},     {"View", "Color5", "8421504"},    {"View", "HeaderColor", "8421504"},
-        {"View", "LevelRepeat", "0"},      {"View", "SignatureChange", "0"}, {"View", "SignatureColor", "8421504"},
         {"Send", "LevelColor", "1"},
         {"Send", "Change", "1"},           {"Send", "Ruler", "1"},           {"Send", "TabKey2Space", "1"},
         {"Send", "TabCode2Space", "0"},    {"Send", "Flicker", "1"},         {"Send", "PasteChange", "0"},

@@ -447,7 +447,8 @@ protected:
 
 // From the separator on, every line of the message is in the signature
 // colour, a quoted one too; before it, quotes take their levels, a sixth
-// level the first colour again. The next message, streamed without a table
+// level the first colour again; a line longer than the buffer, cut inside its
+// escapes, keeps the host's look. The next message, streamed without a table
 // the plug-in sees, starts outside the signature.
 TEST_F(ViewerSignature, SignatureAndDeepQuotesReadBackPerCharacter)
 {
@@ -457,7 +458,10 @@ TEST_F(ViewerSignature, SignatureAndDeepQuotesReadBackPerCharacter)
     start();
     HostMessage m = oneQuoteMessage();
     m.subject = "署名の見本";
-    m.body = {"本文です。", "> 一段の引用", ">>>>>> 六段の引用", "-- ", "山田 太郎",
+    std::string longLine;   // 16 800 bytes of RTF
+    while (longLine.size() < 4200)
+        longLine += "署";
+    m.body = {"本文です。", "> 一段の引用", ">>>>>> 六段の引用", "-- ", "山田 太郎", longLine,
               "> 署名の中の引用", "C:\\par\\list"};
     HWND shown, baseline;
     showBoth(hostRtfPieces(m), &shown, &baseline);
@@ -471,8 +475,9 @@ TEST_F(ViewerSignature, SignatureAndDeepQuotesReadBackPerCharacter)
         {m.body[2], LEVEL_COLORS[0], false},
         {m.body[3], SIGNATURE_COLOR, false},
         {m.body[4], SIGNATURE_COLOR, false},
-        {m.body[5], SIGNATURE_COLOR, false},
+        {m.body[5], 0, true},
         {m.body[6], SIGNATURE_COLOR, false},
+        {m.body[7], SIGNATURE_COLOR, false},
     };
     LONG cursor = 0;
     for (const Line& line : lines)
