@@ -113,12 +113,21 @@ static bool lineHasColor(LiveControl* live, LONG from, LONG to, const EditedText
 {
     const LONG a = edit.insertedFrom > from ? edit.insertedFrom : from;
     const LONG b = edit.insertedTo < to ? edit.insertedTo : to;
-    if (a < b && colorOf(live, a, b) != wanted)
-        return false;
     const bool firstInserted = a <= from && from < b;
     const bool lastInserted = a <= to - 1 && to - 1 < b;
-    if (!firstInserted && colorOf(live, from, from + 1) != wanted)
-        return false;
+    // What lies between the line's first character and the inserted text
+    // came with that character, so the two are read as one range: the
+    // control finds each range it is asked for by walking its paragraphs
+    // from the top of the text, and typing asks on every key.
+    if (a < b && !firstInserted) {
+        if (colorOf(live, from, b) != wanted)
+            return false;
+    } else {
+        if (a < b && colorOf(live, a, b) != wanted)
+            return false;
+        if (!firstInserted && colorOf(live, from, from + 1) != wanted)
+            return false;
+    }
     if (lastInserted || (!firstInserted && !edit.removed))
         return true;
     return colorOf(live, to - 1, to) == wanted;
