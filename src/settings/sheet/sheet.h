@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include "settings/settings_keys.h"
 
 INT_PTR CALLBACK viewPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK sendPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -19,6 +20,12 @@ COLORREF* workingColourOf(int id);
 void drawColorSwatch(DRAWITEMSTRUCT* item, bool flat);
 // Runs the colour dialog for one working colour; keeps the choice on OK.
 void pickColor(HWND page, COLORREF& colour);
+
+// The switches and number fields of a page's group, shown from the settings.
+void showPageKeys(HWND page, KeyGroup group);
+// The switches and working colours of a page's group, taken into the
+// settings; a page reads its number fields itself, to store them as typed.
+void takePageKeys(HWND page, KeyGroup group);
 
 // Enabling rules of the pages.
 void updateViewControls(HWND page);
