@@ -65,6 +65,3 @@ void redrawRuler(HWND control);
 void adjustFormatRect(RECT* rect);
 void trackEditorFont(HWND control, const CHARFORMATA* format);
 
-// The system's lead and trail bytes (filled once from the ANSI code page).
-struct DbcsTable;
-const DbcsTable& systemDbcsTable();
