@@ -65,8 +65,7 @@ struct PluginSettings {
     // [Common]
     int ignoreLeadingSpaces;
     int ignoreColumn;
-    int quoteListLength;        // used while loading only
-    char* quoteMarkers;         // heap
+    int quoteListLength;        // used while loading only; the list is quote matching's
     int flatToolbar;
     uint8_t tabWidth;
     // [Font]

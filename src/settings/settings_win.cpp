@@ -5,6 +5,7 @@
 #include "shell/plugin_state.h"
 #include "shell/resource.h"
 #include "settings/settings_keys.h"
+#include "quote/quote_markers.h"
 
 static const char MAILBOX_INI[] = "Mailbox.ini";
 static const char HUESCOPE_INI[] = "Huescope.ini";
@@ -52,19 +53,6 @@ static int readBool(const char* path, const char* section, const char* key, int 
     return readInt(path, section, key, fallback) != 0;
 }
 
-static void freeMarkerBuffers()
-{
-    free(settings.quoteMarkers);
-    free(state.markerScratch);
-    free(state.markerEscaped);
-    settings.quoteMarkers = NULL;
-    state.markerScratch = NULL;
-    state.markerEscaped = NULL;
-    state.markerScratchSize = 0;
-    state.markerEscapedSize = 0;
-    state.markerForms = QuoteMarkerForms();
-}
-
 static int clampListLength(int length)
 {
     if (length < 0)
@@ -72,29 +60,9 @@ static int clampListLength(int length)
     return length > MAX_QUOTE_LIST_LENGTH ? MAX_QUOTE_LIST_LENGTH : length;
 }
 
-// The marker list and its two working buffers, for a list of length bytes.
-// If any of them cannot be had, none is kept: a null list matches nothing.
-// The forms built for the old list go with its buffers; the caller builds
-// the new ones once the list's text is in place.
-static int allocateMarkerBuffers(int length)
-{
-    freeMarkerBuffers();
-    size_t n = static_cast<size_t>(clampListLength(length));
-    settings.quoteMarkers = static_cast<char*>(calloc(n + 1, 1));
-    state.markerScratch = static_cast<char*>(calloc(n + 1, 1));
-    state.markerEscaped = static_cast<char*>(calloc(n * 4 + 11, 1));
-    if (!settings.quoteMarkers || !state.markerScratch || !state.markerEscaped) {
-        freeMarkerBuffers();
-        return 0;
-    }
-    state.markerScratchSize = n + 1;
-    state.markerEscapedSize = n * 4 + 11;
-    return 1;
-}
-
 void releaseSettingsBuffers()
 {
-    freeMarkerBuffers();
+    releaseQuoteMarkers(quoteMarkers);
 }
 
 static void readEditorSettings(const char* path)
@@ -175,14 +143,12 @@ static int withinLimits(const IniKey& k, int value)
 
 // A stored length of 0 stands for the default list's; a stored list longer
 // than the length is cut to it. Without the list's buffers the list stays
-// null, which matches nothing.
+// null, which matches nothing. The list is applied once every key is read.
 static void readMarkerText(const char* path, const IniKey& k)
 {
     const int length = settings.quoteListLength;
-    if (allocateMarkerBuffers(length)) {
-        readText(path, k.section, k.key, DEFAULT_QUOTE_MARKERS, settings.quoteMarkers, length + 1);
-        prepareCurrentQuoteMarkers();
-    }
+    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)))
+        readText(path, k.section, k.key, DEFAULT_QUOTE_MARKERS, quoteMarkers.list, length + 1);
 }
 
 static void readKey(const char* path, const IniKey& k)
@@ -216,6 +182,7 @@ void loadSettings()
     for (const IniKey& k : HUESCOPE_KEYS)
         readKey(path, k);
     computeLevelColors();
+    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
     free(state.lineBuffer);
     state.lineBuffer = static_cast<char*>(malloc(LINE_BUFFER_SIZE));
 }
@@ -262,7 +229,7 @@ static void writeKey(const char* path, const IniKey& k, const TypedNumber* typed
     case FLAG: writeBool(path, k.section, k.key, *static_cast<const int*>(k.field)); break;
     case COLOR: writeColor(path, k.section, k.key, *static_cast<const uint32_t*>(k.field)); break;
     case MARKER_TEXT:
-        writeText(path, k.section, k.key, settings.quoteMarkers ? settings.quoteMarkers : "");
+        writeText(path, k.section, k.key, quoteMarkers.list ? quoteMarkers.list : "");
         break;
     case NUMBER:
     case MARKER_LENGTH: writeNumber(path, k.section, k.key, *static_cast<const int*>(k.field)); break;
@@ -297,14 +264,9 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText)
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)
 {
     int length = clampListLength(markerLength);
-    if (allocateMarkerBuffers(length)) {
-        if (markerText) {
-            size_t copied = strnlen(markerText, static_cast<size_t>(length));
-            memcpy(settings.quoteMarkers, markerText, copied);
-            settings.quoteMarkers[copied] = '\0';
-        }
-        prepareCurrentQuoteMarkers();
-    }
+    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)) && markerText)
+        memcpy(quoteMarkers.list, markerText, strnlen(markerText, static_cast<size_t>(length)));
+    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
     char lengthText[16];
     snprintf(lengthText, sizeof lengthText, "%d", length);
     const TypedNumber typed[] = {{&settings.quoteListLength, lengthText}, {&settings.ignoreColumn, ignoreColumnText}};

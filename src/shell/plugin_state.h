@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <richedit.h>
 #include "settings/settings.h"
-#include "quote/quote_depth.h"
+#include "quote/quote_markers.h"
 #include "viewer/rtf_recolor.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
@@ -41,14 +41,6 @@ struct PluginState {
     const char* lineSeparator;
     char* pendingText;
     char* conversionBuffer;
-    // Quote matching working buffers, sized from the marker list.
-    char* markerScratch;
-    size_t markerScratchSize;
-    char* markerEscaped;
-    size_t markerEscapedSize;
-    // The list's compared forms, built into those buffers whenever a list is
-    // applied (prepareCurrentQuoteMarkers).
-    QuoteMarkerForms markerForms;
     // Ruler
     char* lineBuffer;
     HFONT rulerFont;
@@ -82,10 +74,3 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText);
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
 void saveOtherSettings();
 int buildIniPath(const char* fileName, char* path, size_t size);
-
-// quote matching over the current settings
-QuoteMatcher currentQuoteMatcher();
-unsigned quoteDepth(const char* text, bool escaped);
-// Builds the compared forms of settings.quoteMarkers into the working buffers;
-// called whenever the list or its buffers change.
-void prepareCurrentQuoteMarkers();

@@ -48,11 +48,11 @@ TEST_F(Settings, NoFilesGiveEveryDefault)
     EXPECT_EQ(0, settings.signatureChange);
     EXPECT_EQ(0, settings.levelRepeat);
     EXPECT_EQ(0, settings.sendColorByLevel);
-    ASSERT_TRUE(settings.quoteMarkers != NULL);
-    EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS), settings.quoteMarkers);
-    EXPECT_EQ(15u, strlen(settings.quoteMarkers));
-    EXPECT_EQ(16u, state.markerScratchSize);
-    EXPECT_EQ(71u, state.markerEscapedSize);
+    ASSERT_TRUE(quoteMarkers.list != NULL);
+    EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS), quoteMarkers.list);
+    EXPECT_EQ(15u, strlen(quoteMarkers.list));
+    EXPECT_EQ(16u, quoteMarkers.scratchSize);
+    EXPECT_EQ(71u, quoteMarkers.escapedSize);
     EXPECT_EQ(8, settings.tabWidth);
     EXPECT_EQ(4000, settings.recolorThreshold);
     EXPECT_EQ(1, settings.viewQuoteColoring);
@@ -103,9 +103,9 @@ TEST_F(Settings, MarkerListCutToStatedLength)
 {
     writeIni("[Common]\r\nQuaote=3\r\nQuaoteStr=>,|,#\r\n");
     loadSettings();
-    EXPECT_STREQ(">,|", settings.quoteMarkers);
-    EXPECT_EQ(4u, state.markerScratchSize);
-    EXPECT_EQ(23u, state.markerEscapedSize);
+    EXPECT_STREQ(">,|", quoteMarkers.list);
+    EXPECT_EQ(4u, quoteMarkers.scratchSize);
+    EXPECT_EQ(23u, quoteMarkers.escapedSize);
     EXPECT_EQ(1u, quoteDepth("| x", false));
     EXPECT_EQ(0u, quoteDepth("# x", false));
 }
@@ -171,7 +171,7 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     EXPECT_EQ(3000, settings.recolorThreshold);
     EXPECT_EQ(255u, settings.sendQuoteColor);
     EXPECT_EQ(1, settings.showRuler);
-    EXPECT_STREQ(">,#", settings.quoteMarkers);
+    EXPECT_STREQ(">,#", quoteMarkers.list);
     EXPECT_EQ(0, settings.ignoreLeadingSpaces);
     EXPECT_EQ(4, settings.ignoreColumn);
     EXPECT_EQ(1, settings.flatToolbar);
@@ -233,7 +233,7 @@ TEST_F(Settings, EveryKeyReadsIntoItsOwnFieldAndSavesUnderItsOwnKey)
             EXPECT_EQ(f.want, f.got) << "flip " << flip << ": " << f.name;
         EXPECT_STREQ("EdFace", settings.editorFontFace);
         EXPECT_STREQ("VwFace", settings.viewerFontFace);
-        EXPECT_STREQ(">,#", settings.quoteMarkers);
+        EXPECT_STREQ(">,#", quoteMarkers.list);
         EXPECT_STREQ("T1", settings.fontPresets[0].title);
         EXPECT_STREQ("N1", settings.fontPresets[0].faceName);
         EXPECT_STREQ("T2", settings.fontPresets[1].title);
@@ -264,8 +264,8 @@ TEST_F(Settings, EmptyMarkerFieldSavedThenStartedGivesEmptyList)
 {
     loadSettings();
     saveCommonSettings("", 0, "0");
-    EXPECT_EQ(1u, state.markerScratchSize);
-    EXPECT_EQ(11u, state.markerEscapedSize);
+    EXPECT_EQ(1u, quoteMarkers.scratchSize);
+    EXPECT_EQ(11u, quoteMarkers.escapedSize);
     std::vector<std::string> lines = sectionLines(ini(), "Common");
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ("Quaote=0", lines[1]);
@@ -274,7 +274,7 @@ TEST_F(Settings, EmptyMarkerFieldSavedThenStartedGivesEmptyList)
 
     loadSettings();
     EXPECT_EQ(15, settings.quoteListLength) << "a stored 0 stands for the default length";
-    EXPECT_STREQ("", settings.quoteMarkers) << "the key is present and empty";
+    EXPECT_STREQ("", quoteMarkers.list) << "the key is present and empty";
     EXPECT_EQ(0u, quoteDepth("> x", false));
     EXPECT_EQ(0u, quoteDepth("＞ x", false));
 }
@@ -285,7 +285,7 @@ TEST_F(Settings, OutOfRangeValuesAreMadeSafe)
              "FontTitle1=0123456789012345678901234567890123456789\r\n");
     loadSettings();
     EXPECT_EQ(15, settings.quoteListLength) << "negative length treated as 0, then the default";
-    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, settings.quoteMarkers);
+    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, quoteMarkers.list);
     EXPECT_EQ(8, settings.tabWidth) << "a tab width of 0 falls back to 8";
     EXPECT_EQ(2, settings.fontPresetCount) << "only two presets exist";
     EXPECT_EQ(32u, strlen(settings.fontPresets[0].title)) << "titles keep 32 bytes and their terminator";
@@ -293,8 +293,8 @@ TEST_F(Settings, OutOfRangeValuesAreMadeSafe)
     writeIni("[Common]\r\nQuaote=2000000000\r\nQuaoteStr=>\r\n[Font]\r\nNum=-3\r\n");
     loadSettings();
     EXPECT_EQ(MAX_QUOTE_LIST_LENGTH, settings.quoteListLength) << "a huge length is capped";
-    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH) * 4 + 11, state.markerEscapedSize);
-    EXPECT_STREQ(">", settings.quoteMarkers);
+    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH) * 4 + 11, quoteMarkers.escapedSize);
+    EXPECT_STREQ(">", quoteMarkers.list);
     EXPECT_EQ(0, settings.fontPresetCount);
 
     writeIni("[Send]\r\nRecolorCount=abc\r\nMarginLine=-5\r\n[View]\r\nColor=-1\r\n");

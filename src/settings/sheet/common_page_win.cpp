@@ -9,7 +9,7 @@
 static INT_PTR onCommonInit(HWND page)
 {
     showPageKeys(page, COMMON_KEYS);
-    SetDlgItemTextA(page, IDC_COMMON_MARKERS, settings.quoteMarkers ? settings.quoteMarkers : "");
+    SetDlgItemTextA(page, IDC_COMMON_MARKERS, quoteMarkers.list ? quoteMarkers.list : "");
     return FALSE;
 }
 
