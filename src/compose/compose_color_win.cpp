@@ -87,7 +87,6 @@ void colorLines(HWND control, const char* text, LONG start)
 {
     SendMessageA(control, EM_HIDESELECTION, 1, 0);
     SendMessageA(control, WM_SETREDRAW, 0, 0);
-    state.lineSeparator = state.isRichEdit20 ? "\r" : "\n";
     const size_t length = text ? strlen(text) : 0;
     char* copy = duplicateText(text ? text : "", length);
     if (copy) {
@@ -177,7 +176,7 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
 
 int WINAPI recolorCommand(HWND window, int)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (!control)
         return 0;
     CHARRANGE remembered = readSelection(control);

@@ -12,7 +12,7 @@ static const UINT_PTR KEPT_RICHEDIT20_TIMERS[] = {1, 431, 433, 435};
 
 HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (!control)
         return 0;
     // A control that already carries our procedure (the host handed the same

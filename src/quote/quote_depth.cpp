@@ -275,3 +275,10 @@ unsigned quoteDepth(const QuoteMatcher& m, const char* text, bool escaped)
     const QuoteMarkerForms* f = usableForms(m, &local);
     return f ? depthWithForms(m, *f, text, escaped) : 0;
 }
+
+unsigned levelForDepth(unsigned depth, int repeatLevels)
+{
+    if (depth <= 5)
+        return depth == 0 ? 1 : depth;
+    return repeatLevels ? (depth - 1) % 5 + 1 : 5;
+}

@@ -91,10 +91,6 @@ inline uint32_t rgbOnly(uint32_t color)
     return color & 0x00FFFFFF;
 }
 
-// The colour level, 1 to 5, of a quoted line of the given depth (1 or more):
-// deeper lines keep level 5, or with repeatLevels start again at level 1.
-unsigned levelForDepth(unsigned depth, int repeatLevels);
-
 // Font sizes are stored in tenths of a point and used in twips, twice as
 // many; a hostile size is held at the ends of int rather than overflowing.
 inline int twipsFromTenths(int tenths)

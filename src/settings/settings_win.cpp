@@ -7,6 +7,8 @@
 #include "settings/settings_keys.h"
 #include "quote/quote_markers.h"
 
+PluginSettings settings;
+
 static const char MAILBOX_INI[] = "Mailbox.ini";
 static const char HUESCOPE_INI[] = "Huescope.ini";
 
@@ -171,6 +173,11 @@ static void readKey(const char* path, const IniKey& k)
     }
     case MARKER_TEXT: readMarkerText(path, k); break;
     }
+}
+
+void computeLevelColors()
+{
+    computeLevelColorsFrom(settings.quoteColors, settings.autoGradient, settings.levelColors);
 }
 
 void loadSettings()

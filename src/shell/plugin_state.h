@@ -38,7 +38,6 @@ struct PluginState {
     HMENU barPopup, ctxPopup;
     // Compose
     WNDPROC savedComposeProc;
-    const char* lineSeparator;
     char* pendingText;
     char* conversionBuffer;
     // Ruler
@@ -58,7 +57,7 @@ const size_t LINE_BUFFER_SIZE = 1027;
 const size_t PATH_BUFFER_SIZE = 260;
 
 // shell
-HWND findRichEdit(HWND window);
+HWND findRichEdit(HWND window, int* isRichEdit20);
 void applyFlatToolbar(HWND window);
 int bindHostApi();
 void releaseHostApi();

@@ -9,7 +9,7 @@
 // subclassControl then keeps the procedure saved the first time.
 HUESCOPE_EXPORT void WINAPI ZekViewCreate(HWND window)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (control)
         state.savedViewerProc = subclassControl(control, viewerWindowProc, state.savedViewerProc);
     applyFlatToolbar(window);
