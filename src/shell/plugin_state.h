@@ -4,7 +4,6 @@
 #include <richedit.h>
 #include "settings/settings.h"
 #include "quote/quote_markers.h"
-#include "viewer/rtf_recolor.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
@@ -30,21 +29,8 @@ struct PluginState {
     HMODULE hostModule;
     HostApi host;
     int isRichEdit20;
-    // Viewer
-    WNDPROC savedViewerProc;
-    EDITSTREAM savedStream;
-    int colorTableBase;
-    RtfStreamState viewerStream;   // the signature and cut lines of the stream-in
-    HMENU barPopup, ctxPopup;
-    // Compose
-    WNDPROC savedComposeProc;
-    char* pendingText;
-    char* conversionBuffer;
-    // Ruler
+    // The ruler's copy of the caret line, sized LINE_BUFFER_SIZE at start-up.
     char* lineBuffer;
-    HFONT rulerFont;
-    int rulerHeight;
-    int editorCharWidth;
     // Options sheet working colours
     COLORREF editQuoteColors[5];
     COLORREF editHeaderColor, editSendQuoteColor, editMarginColor, editRulerColor;

@@ -39,18 +39,18 @@ HUESCOPE_EXPORT void WINAPI ZekViewInitMenu(int, HMENU menu, int kind)
 {
     if (settings.fontPresetCount == 0 || !state.host.registCallback)
         return;
-    if (!state.barPopup)
-        state.barPopup = buildFontSubmenu();
+    if (!viewer.barPopup)
+        viewer.barPopup = buildFontSubmenu();
     HMENU target = NULL;
     HMENU popup = NULL;
     if (kind == VIEWER_MENU_BAR) {
         target = GetSubMenu(menu, MENU_BAR_TARGET_POSITION);
-        popup = state.barPopup;
+        popup = viewer.barPopup;
     } else if (kind == VIEWER_CONTEXT_MENU) {
-        DestroyMenu(state.ctxPopup);
-        state.ctxPopup = buildFontSubmenu();
+        DestroyMenu(viewer.ctxPopup);
+        viewer.ctxPopup = buildFontSubmenu();
         target = menu;
-        popup = state.ctxPopup;
+        popup = viewer.ctxPopup;
     } else {
         return;
     }

@@ -31,7 +31,7 @@ static ViewColoring currentViewColoring()
 // callback there is nothing to read: the stream ends empty.
 DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pcb)
 {
-    EDITSTREAMCALLBACK host = state.savedStream.pfnCallback;
+    EDITSTREAMCALLBACK host = viewer.savedStream.pfnCallback;
     if (!host || host == streamCallback) {
         if (pcb)
             *pcb = 0;
@@ -42,8 +42,8 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
         return result;
     size_t newLength = 0;
     if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb),
-                             currentViewColoring(), quoteMarkers.matcher, &state.colorTableBase,
-                             &state.viewerStream, &newLength))
+                             currentViewColoring(), quoteMarkers.matcher, &viewer.colorTableBase,
+                             &viewer.stream, &newLength))
         *pcb = static_cast<LONG>(newLength);
     return result;
 }
