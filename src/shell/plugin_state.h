@@ -31,10 +31,6 @@ struct PluginState {
     int isRichEdit20;
     // The ruler's copy of the caret line, sized LINE_BUFFER_SIZE at start-up.
     char* lineBuffer;
-    // Options sheet working colours
-    COLORREF editQuoteColors[5];
-    COLORREF editHeaderColor, editSendQuoteColor, editMarginColor, editRulerColor;
-    COLORREF customColors[16];
 };
 
 extern PluginState state;

@@ -30,11 +30,6 @@ bool updateMarginControls(HWND page)
     return on;
 }
 
-static bool isSendSwatch(int id)
-{
-    return id == IDC_SEND_QUOTE_COLOR || id == IDC_SEND_MARGIN_COLOR || id == IDC_SEND_RULER_COLOR;
-}
-
 static INT_PTR onSendInit(HWND page)
 {
     showPageKeys(page, SEND_KEYS);
@@ -58,8 +53,8 @@ static INT_PTR onSendCommand(HWND page, int id, int code)
         updateMarginControls(page);
         return TRUE;
     }
-    if (isSendSwatch(id))
-        pickColor(page, *workingColourOf(id));
+    if (COLORREF* colour = pageSwatchColour(SEND_KEYS, id))
+        pickColor(page, *colour);
     return FALSE;
 }
 

@@ -12,9 +12,23 @@ INT_PTR CALLBACK otherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
 // Moves the sheet that holds page over the sheet's owner, if it has one.
 void centreSheet(HWND page);
 
+// The colours the swatches show until their page is applied, so that a
+// cancelled sheet leaves the settings as they were, and the colour dialog's
+// custom colours.
+struct SheetColours {
+    COLORREF quote[5];
+    COLORREF header, sendQuote, margin, ruler;
+    COLORREF custom[16];
+};
+
+extern SheetColours sheetColours;
+
 // The working colour a swatch shows, by its control identifier; NULL for
 // any control that is not a swatch.
 COLORREF* workingColourOf(int id);
+// The working colour of a swatch of the group's page; NULL for any other
+// control of that page.
+COLORREF* pageSwatchColour(KeyGroup group, int id);
 // Paints one colour swatch button in its working colour; flat gives the
 // look of a switched-off setting.
 void drawColorSwatch(DRAWITEMSTRUCT* item, bool flat);

@@ -30,6 +30,16 @@ static void fillWorkingColours()
     }
 }
 
+COLORREF* pageSwatchColour(KeyGroup group, int id)
+{
+    for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {
+        const IniKey& k = HUESCOPE_KEYS[i];
+        if (k.group == group && k.kind == COLOR && k.control == id)
+            return workingColourOf(id);
+    }
+    return NULL;
+}
+
 void showPageKeys(HWND page, KeyGroup group)
 {
     for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {

@@ -3,21 +3,6 @@
 #include "shell/resource.h"
 #include "settings/sheet/sheet.h"
 
-static bool isViewSwatch(int id)
-{
-    switch (id) {
-    case IDC_VIEW_QUOTE_COLOR1:
-    case IDC_VIEW_QUOTE_COLOR2:
-    case IDC_VIEW_QUOTE_COLOR3:
-    case IDC_VIEW_QUOTE_COLOR4:
-    case IDC_VIEW_QUOTE_COLOR5:
-    case IDC_VIEW_HEADER_COLOR:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Applied in this order, so that the last switch that turns a control off
 // wins: the gradient fills depths 2 to 4 itself, depth colours need the
 // level switch, and nothing of the quote group works without quote colouring.
@@ -82,8 +67,8 @@ static INT_PTR onViewCommand(HWND page, int id, int code)
         updateViewControls(page);
         return TRUE;
     }
-    if (isViewSwatch(id))
-        pickColor(page, *workingColourOf(id));
+    if (COLORREF* colour = pageSwatchColour(VIEW_KEYS, id))
+        pickColor(page, *colour);
     return FALSE;
 }
 
