@@ -77,6 +77,16 @@ struct PluginSettings {
 
 extern PluginSettings settings;
 
+// Reading Mailbox.ini and Huescope.ini, and each options page's save of its
+// own keys (settings_win.cpp).
+void loadSettings();
+void releaseSettingsBuffers();
+void saveViewSettings();
+void saveSendSettings(const char* marginLineText, const char* recolorCountText);
+void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
+void saveOtherSettings();
+int buildIniPath(const char* fileName, char* path, size_t size);
+
 // levelColors from quoteColors: a copy, or with autoGradient a gradient in
 // fifths from quoteColors[0] to quoteColors[4].
 void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5]);

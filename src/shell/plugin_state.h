@@ -1,4 +1,5 @@
-// The plug-in's one runtime record, and the host's functions bound at load.
+// What the entry points own: the module handles, the host functions bound
+// at load, the control version found, and the ruler line read at start-up.
 #pragma once
 #include <windows.h>
 #include <richedit.h>
@@ -46,12 +47,3 @@ void releaseHostApi();
 // Installs procedure on control unless it is already there; returns the
 // procedure to pass messages on to (never procedure itself).
 WNDPROC subclassControl(HWND control, WNDPROC procedure, WNDPROC previous);
-
-// settings
-void loadSettings();
-void releaseSettingsBuffers();
-void saveViewSettings();
-void saveSendSettings(const char* marginLineText, const char* recolorCountText);
-void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
-void saveOtherSettings();
-int buildIniPath(const char* fileName, char* path, size_t size);
