@@ -2,6 +2,23 @@
 #pragma once
 #include "shell/plugin_state.h"
 
+// What the compose window keeps between messages: the procedure its hook
+// passes messages on to, the text the deferred colouring puts back, tab
+// expansion's output, and the ruler's font and measurements.
+struct ComposeState {
+    WNDPROC savedProc;
+    char* pendingText;
+    char* conversionBuffer;
+    HFONT rulerFont;
+    int rulerHeight;
+    int editorCharWidth;
+};
+
+extern ComposeState compose;
+
+// Releases the buffers and the font; a second call releases nothing twice.
+void releaseComposeResources();
+
 const UINT_PTR RECOLOR_TIMER_ID = 101313;
 const UINT RECOLOR_DELAY_MS = 100;
 
@@ -65,6 +82,3 @@ void redrawRuler(HWND control);
 void adjustFormatRect(RECT* rect);
 void trackEditorFont(HWND control, const CHARFORMATA* format);
 
-// The system's lead and trail bytes (filled once from the ANSI code page).
-struct DbcsTable;
-const DbcsTable& systemDbcsTable();

@@ -87,7 +87,6 @@ void colorLines(HWND control, const char* text, LONG start)
 {
     SendMessageA(control, EM_HIDESELECTION, 1, 0);
     SendMessageA(control, WM_SETREDRAW, 0, 0);
-    state.lineSeparator = state.isRichEdit20 ? "\r" : "\n";
     const size_t length = text ? strlen(text) : 0;
     char* copy = duplicateText(text ? text : "", length);
     if (copy) {
@@ -122,8 +121,8 @@ static char* widenSelectedText(char* text, size_t size)
     }
     // The nested EM_REPLACESEL may convert tabs into conversionBuffer again;
     // what it held before is no one's any more.
-    free(state.conversionBuffer);
-    state.conversionBuffer = NULL;
+    free(compose.conversionBuffer);
+    compose.conversionBuffer = NULL;
     const size_t breaks = countByte(text, length, '\r');
     if (breaks == 0 || breaks > SIZE_MAX - 1 - length) {
         free(text);
@@ -177,7 +176,7 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
 
 int WINAPI recolorCommand(HWND window, int)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (!control)
         return 0;
     CHARRANGE remembered = readSelection(control);
@@ -228,13 +227,13 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 {
     const char* shown = text ? text : "";
     const size_t length = strlen(shown);
-    free(state.pendingText);
-    state.pendingText = duplicateText(shown, length);
+    free(compose.pendingText);
+    compose.pendingText = duplicateText(shown, length);
     deferredControl = NULL;
     LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
     const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
     if (length >= threshold) {   // length + 1 > threshold, without the overflow
-        if (state.pendingText) {
+        if (compose.pendingText) {
             deferredControl = control;
             SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
         } else {
@@ -254,10 +253,10 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 void finishDeferredColoring(HWND control)
 {
     KillTimer(control, RECOLOR_TIMER_ID);
-    if (!state.pendingText || control != deferredControl)
+    if (!compose.pendingText || control != deferredControl)
         return;
-    char* text = state.pendingText;
-    state.pendingText = NULL;
+    char* text = compose.pendingText;
+    compose.pendingText = NULL;
     deferredControl = NULL;
     SendMessageA(control, EM_SETSEL, 0, -1);
     // Through the hook, so that colorReplaceSel colours it; its tabs were
@@ -271,7 +270,7 @@ void finishDeferredColoring(HWND control)
 // back: the colouring comes first, then the edit goes where the user made it.
 void colorBeforeEdit(HWND control)
 {
-    if (!state.pendingText || control != deferredControl)
+    if (!compose.pendingText || control != deferredControl)
         return;
     CHARRANGE selection = readSelection(control);
     finishDeferredColoring(control);

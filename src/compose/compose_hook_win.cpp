@@ -5,6 +5,20 @@
 #include "compose/compose.h"
 #include "shell/exports.h"
 
+ComposeState compose;
+
+void releaseComposeResources()
+{
+    if (compose.rulerFont) {
+        DeleteObject(compose.rulerFont);
+        compose.rulerFont = NULL;
+    }
+    free(compose.conversionBuffer);
+    compose.conversionBuffer = NULL;
+    free(compose.pendingText);
+    compose.pendingText = NULL;
+}
+
 // The RichEdit 2.0 control's own timers that keep running when flicker
 // suppression is on; any other timer of the control only makes it repaint
 // over the ruler.
@@ -12,12 +26,12 @@ static const UINT_PTR KEPT_RICHEDIT20_TIMERS[] = {1, 431, 433, 435};
 
 HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (!control)
         return 0;
     // A control that already carries our procedure (the host handed the same
     // window again) keeps the procedure saved for it.
-    state.savedComposeProc = subclassControl(control, composeWindowProc, state.savedComposeProc);
+    compose.savedProc = subclassControl(control, composeWindowProc, compose.savedProc);
     attachLiveChange(control);
     createRulerFont(control);
     return 1;
@@ -25,7 +39,7 @@ HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
 
 LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcA(state.savedComposeProc, control, message, wParam, lParam);
+    return CallWindowProcA(compose.savedProc, control, message, wParam, lParam);
 }
 
 // Colour only: every other member of the format stays zero, so the rest of

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compose/dbcs.h"
+#include "text/dbcs.h"
 
 struct LineSpan {
     size_t byteStart;   // offset of the line's first byte in the text

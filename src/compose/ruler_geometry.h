@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compose/dbcs.h"
+#include "text/dbcs.h"
 
 const int32_t COLUMN_ORIGIN_X = 8;
 

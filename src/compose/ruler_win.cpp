@@ -42,7 +42,7 @@ void measureEditorFont(HWND control)
     HGDIOBJ previous = font ? SelectObject(dc, font) : NULL;
     TEXTMETRICA metrics;
     if (GetTextMetricsA(dc, &metrics))
-        state.editorCharWidth = metrics.tmAveCharWidth;
+        compose.editorCharWidth = metrics.tmAveCharWidth;
     if (previous)
         SelectObject(dc, previous);
     if (font)
@@ -53,19 +53,19 @@ void measureEditorFont(HWND control)
 void createRulerFont(HWND control)
 {
     HDC dc = GetDC(control);
-    if (state.rulerFont) {
-        DeleteObject(state.rulerFont);
-        state.rulerFont = NULL;
+    if (compose.rulerFont) {
+        DeleteObject(compose.rulerFont);
+        compose.rulerFont = NULL;
     }
     if (!dc)
         return;
-    state.rulerFont = CreateFontA(pointsToPixels(dc, RULER_POINT_SIZE), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    compose.rulerFont = CreateFontA(pointsToPixels(dc, RULER_POINT_SIZE), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, 0,
                                   RULER_FACE);
-    HGDIOBJ previous = state.rulerFont ? SelectObject(dc, state.rulerFont) : NULL;
+    HGDIOBJ previous = compose.rulerFont ? SelectObject(dc, compose.rulerFont) : NULL;
     TEXTMETRICA metrics;
     if (GetTextMetricsA(dc, &metrics))
-        state.rulerHeight = metrics.tmHeight + metrics.tmExternalLeading + 1;
+        compose.rulerHeight = metrics.tmHeight + metrics.tmExternalLeading + 1;
     if (previous)
         SelectObject(dc, previous);
     ReleaseDC(control, dc);
@@ -75,9 +75,9 @@ void createRulerFont(HWND control)
 // at all: every column would fall on x = 8 and the margin line with them.
 static bool haveColumnWidth(HWND control)
 {
-    if (state.editorCharWidth <= 0)
+    if (compose.editorCharWidth <= 0)
         measureEditorFont(control);
-    return state.editorCharWidth > 0;
+    return compose.editorCharWidth > 0;
 }
 
 void drawMarginLine(HWND control, HDC dc)
@@ -87,8 +87,8 @@ void drawMarginLine(HWND control, HDC dc)
     SetBkMode(dc, TRANSPARENT);
     RECT client;
     GetClientRect(control, &client);
-    const int x = columnX(settings.marginColumn, state.editorCharWidth);
-    const int top = settings.showRuler ? state.rulerHeight : 0;
+    const int x = columnX(settings.marginColumn, compose.editorCharWidth);
+    const int top = settings.showRuler ? compose.rulerHeight : 0;
     HPEN pen = CreatePen(PS_SOLID, 1, rgbOnly(settings.marginColor));
     HGDIOBJ previous = pen ? SelectObject(dc, pen) : NULL;
     MoveToEx(dc, x, top, NULL);
@@ -217,12 +217,12 @@ void drawRuler(HWND control, HDC dc)
     // gets none (its text area still starts below the strip).
     if (state.isRichEdit20 && !(SendMessageA(control, EM_GETOPTIONS, 0, 0) & ECO_NOHIDESEL))
         return;
-    const int w = state.editorCharWidth;
-    const int H = state.rulerHeight;
+    const int w = compose.editorCharWidth;
+    const int H = compose.rulerHeight;
     SetBkMode(dc, TRANSPARENT);
     RECT client;
     GetClientRect(control, &client);
-    HGDIOBJ previousFont = state.rulerFont ? SelectObject(dc, state.rulerFont) : NULL;
+    HGDIOBJ previousFont = compose.rulerFont ? SelectObject(dc, compose.rulerFont) : NULL;
     const COLORREF color = rgbOnly(settings.rulerColor);
     SetTextColor(dc, color);
 
@@ -267,7 +267,7 @@ void redrawRuler(HWND control)
 void adjustFormatRect(RECT* rect)
 {
     if (rect && settings.showRuler)
-        rect->top += state.rulerHeight;
+        rect->top += compose.rulerHeight;
 }
 
 // The face in a CHARFORMAT fills its 32 bytes without a terminator when it

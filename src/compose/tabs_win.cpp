@@ -19,8 +19,8 @@ static void readCaretLine(HWND control, CHARRANGE* selection, uint32_t* lineStar
 
 static void releaseConversionBuffer()
 {
-    free(state.conversionBuffer);
-    state.conversionBuffer = NULL;
+    free(compose.conversionBuffer);
+    compose.conversionBuffer = NULL;
 }
 
 // The result is either text itself or conversionBuffer, which the caller
@@ -50,7 +50,7 @@ const char* expandTabs(HWND control, const char* text)
         free(out);
         return text;
     }
-    state.conversionBuffer = out;
+    compose.conversionBuffer = out;
     return out;
 }
 

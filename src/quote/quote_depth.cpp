@@ -1,6 +1,6 @@
 #include "quote/quote_depth.h"
 
-#include "compose/dbcs.h"
+#include "text/dbcs.h"
 
 #include <cstdint>
 #include <cstring>
@@ -220,34 +220,32 @@ int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
     return 1;
 }
 
+// The forms of the kind asked for, built into local when m has none of its
+// own; null when there are none.
+static const QuoteFormSet* formsFor(const QuoteMatcher& m, bool escaped, QuoteMarkerForms* local)
+{
+    const QuoteMarkerForms* f = usableForms(m, local);
+    return f ? &formsOfKind(*f, escaped) : nullptr;
+}
+
 int matchMarker(const QuoteMatcher& m, const char* text, size_t* length, bool escaped)
 {
-    if (!text || !length)
-        return 0;
     QuoteMarkerForms local;
-    const QuoteMarkerForms* f = usableForms(m, &local);
-    if (!f)
-        return 0;
-    size_t matched = firstMatchingForm(formsOfKind(*f, escaped), text);
-    if (!matched)
-        return 0;
-    *length = matched;
-    return 1;
+    const QuoteFormSet* set = text && length ? formsFor(m, escaped, &local) : nullptr;
+    const size_t matched = set ? firstMatchingForm(*set, text) : 0;
+    if (matched)
+        *length = matched;
+    return matched != 0;
 }
 
 int matchMarkerAfterSpaces(const QuoteMatcher& m, const char* text, size_t* advance, bool escaped)
 {
-    if (!text || !advance)
-        return 0;
     QuoteMarkerForms local;
-    const QuoteMarkerForms* f = usableForms(m, &local);
-    if (!f)
-        return 0;
-    size_t covered = markerAfterSpaces(m, formsOfKind(*f, escaped), text, *advance == 0);
-    if (!covered)
-        return 0;
-    *advance = covered;
-    return 1;
+    const QuoteFormSet* set = text && advance ? formsFor(m, escaped, &local) : nullptr;
+    const size_t covered = set ? markerAfterSpaces(m, *set, text, *advance == 0) : 0;
+    if (covered)
+        *advance = covered;
+    return covered != 0;
 }
 
 namespace {
@@ -276,4 +274,11 @@ unsigned quoteDepth(const QuoteMatcher& m, const char* text, bool escaped)
     QuoteMarkerForms local;
     const QuoteMarkerForms* f = usableForms(m, &local);
     return f ? depthWithForms(m, *f, text, escaped) : 0;
+}
+
+unsigned levelForDepth(unsigned depth, int repeatLevels)
+{
+    if (depth <= 5)
+        return depth == 0 ? 1 : depth;
+    return repeatLevels ? (depth - 1) % 5 + 1 : 5;
 }

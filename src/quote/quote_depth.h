@@ -51,3 +51,7 @@ int matchMarkerAfterSpaces(const QuoteMatcher& m, const char* text, size_t* adva
 
 // Number of markers in succession at the start of a zero-terminated line.
 unsigned quoteDepth(const QuoteMatcher& m, const char* text, bool escaped);
+
+// The colour level, 1 to 5, of a quoted line of the given depth (1 or more):
+// deeper lines keep level 5, or with repeatLevels start again at level 1.
+unsigned levelForDepth(unsigned depth, int repeatLevels);

@@ -1,30 +1,49 @@
-// Quote depth under the current settings and the shared working buffers.
-#include "quote/quote_depth.h"
-#include "shell/plugin_state.h"
+// The quote-marker list in use and its working buffers.
+#include <stdlib.h>
+#include "quote/quote_markers.h"
 
-// The prepared forms go along whenever there are any; the matcher itself
-// checks that they were built from this list into these buffers, and builds
-// them afresh per call otherwise.
-QuoteMatcher currentQuoteMatcher()
+QuoteMarkers quoteMarkers;
+
+void releaseQuoteMarkers(QuoteMarkers& markers)
 {
-    QuoteMatcher m;
-    m.markers = settings.quoteMarkers;
-    m.ignoreLeadingSpaces = settings.ignoreLeadingSpaces;
-    m.ignoreColumn = settings.ignoreColumn;
-    m.scratch = state.markerScratch;
-    m.scratchSize = state.markerScratchSize;
-    m.escaped = state.markerEscaped;
-    m.escapedSize = state.markerEscapedSize;
-    m.forms = &state.markerForms;
-    return m;
+    free(markers.list);
+    free(markers.scratch);
+    free(markers.escaped);
+    markers = QuoteMarkers();
 }
 
-void prepareCurrentQuoteMarkers()
+// Both buffers are sized from the length of the whole list, so that every
+// marker's compared form fits.
+int allocateQuoteMarkers(QuoteMarkers& markers, size_t length)
 {
-    prepareQuoteMarkers(currentQuoteMatcher(), &state.markerForms);
+    releaseQuoteMarkers(markers);
+    markers.list = static_cast<char*>(calloc(length + 1, 1));
+    markers.scratch = static_cast<char*>(calloc(length + 1, 1));
+    markers.escaped = static_cast<char*>(calloc(length * 4 + 11, 1));
+    if (!markers.list || !markers.scratch || !markers.escaped) {
+        releaseQuoteMarkers(markers);
+        return 0;
+    }
+    markers.scratchSize = length + 1;
+    markers.escapedSize = length * 4 + 11;
+    return 1;
+}
+
+void applyQuoteMarkers(QuoteMarkers& markers, int ignoreLeadingSpaces, int ignoreColumn)
+{
+    QuoteMatcher& m = markers.matcher;
+    m.markers = markers.list;
+    m.ignoreLeadingSpaces = ignoreLeadingSpaces;
+    m.ignoreColumn = ignoreColumn;
+    m.scratch = markers.scratch;
+    m.scratchSize = markers.scratchSize;
+    m.escaped = markers.escaped;
+    m.escapedSize = markers.escapedSize;
+    m.forms = &markers.forms;
+    prepareQuoteMarkers(m, &markers.forms);
 }
 
 unsigned quoteDepth(const char* text, bool escaped)
 {
-    return quoteDepth(currentQuoteMatcher(), text, escaped);
+    return quoteDepth(quoteMarkers.matcher, text, escaped);
 }

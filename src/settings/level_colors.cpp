@@ -1,7 +1,5 @@
 #include "settings/settings.h"
 
-PluginSettings settings;
-
 static uint32_t channel(uint32_t color, int shift) { return (color >> shift) & 0xFF; }
 
 void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uint32_t levelColors[5])
@@ -28,14 +26,3 @@ void computeLevelColorsFrom(const uint32_t quoteColors[5], int autoGradient, uin
     }
 }
 
-void computeLevelColors()
-{
-    computeLevelColorsFrom(settings.quoteColors, settings.autoGradient, settings.levelColors);
-}
-
-unsigned levelForDepth(unsigned depth, int repeatLevels)
-{
-    if (depth <= 5)
-        return depth == 0 ? 1 : depth;
-    return repeatLevels ? (depth - 1) % 5 + 1 : 5;
-}

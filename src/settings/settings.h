@@ -65,8 +65,7 @@ struct PluginSettings {
     // [Common]
     int ignoreLeadingSpaces;
     int ignoreColumn;
-    int quoteListLength;        // used while loading only
-    char* quoteMarkers;         // heap
+    int quoteListLength;        // used while loading only; the list is quote matching's
     int flatToolbar;
     uint8_t tabWidth;
     // [Font]
@@ -77,6 +76,16 @@ struct PluginSettings {
 };
 
 extern PluginSettings settings;
+
+// Reading Mailbox.ini and Huescope.ini, and each options page's save of its
+// own keys (settings_win.cpp).
+void loadSettings();
+void releaseSettingsBuffers();
+void saveViewSettings();
+void saveSendSettings(const char* marginLineText, const char* recolorCountText);
+void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
+void saveOtherSettings();
+int buildIniPath(const char* fileName, char* path, size_t size);
 
 // levelColors from quoteColors: a copy, or with autoGradient a gradient in
 // fifths from quoteColors[0] to quoteColors[4].
@@ -91,10 +100,6 @@ inline uint32_t rgbOnly(uint32_t color)
 {
     return color & 0x00FFFFFF;
 }
-
-// The colour level, 1 to 5, of a quoted line of the given depth (1 or more):
-// deeper lines keep level 5, or with repeatLevels start again at level 1.
-unsigned levelForDepth(unsigned depth, int repeatLevels);
 
 // Font sizes are stored in tenths of a point and used in twips, twice as
 // many; a hostile size is held at the ends of int rather than overflowing.

@@ -3,6 +3,11 @@
 #include <stdio.h>
 #include <string.h>
 #include "shell/plugin_state.h"
+#include "shell/resource.h"
+#include "settings/settings_keys.h"
+#include "quote/quote_markers.h"
+
+PluginSettings settings;
 
 static const char MAILBOX_INI[] = "Mailbox.ini";
 static const char HUESCOPE_INI[] = "Huescope.ini";
@@ -50,19 +55,6 @@ static int readBool(const char* path, const char* section, const char* key, int 
     return readInt(path, section, key, fallback) != 0;
 }
 
-static void freeMarkerBuffers()
-{
-    free(settings.quoteMarkers);
-    free(state.markerScratch);
-    free(state.markerEscaped);
-    settings.quoteMarkers = NULL;
-    state.markerScratch = NULL;
-    state.markerEscaped = NULL;
-    state.markerScratchSize = 0;
-    state.markerEscapedSize = 0;
-    state.markerForms = QuoteMarkerForms();
-}
-
 static int clampListLength(int length)
 {
     if (length < 0)
@@ -70,29 +62,9 @@ static int clampListLength(int length)
     return length > MAX_QUOTE_LIST_LENGTH ? MAX_QUOTE_LIST_LENGTH : length;
 }
 
-// The marker list and its two working buffers, for a list of length bytes.
-// If any of them cannot be had, none is kept: a null list matches nothing.
-// The forms built for the old list go with its buffers; the caller builds
-// the new ones once the list's text is in place.
-static int allocateMarkerBuffers(int length)
-{
-    freeMarkerBuffers();
-    size_t n = static_cast<size_t>(clampListLength(length));
-    settings.quoteMarkers = static_cast<char*>(calloc(n + 1, 1));
-    state.markerScratch = static_cast<char*>(calloc(n + 1, 1));
-    state.markerEscaped = static_cast<char*>(calloc(n * 4 + 11, 1));
-    if (!settings.quoteMarkers || !state.markerScratch || !state.markerEscaped) {
-        freeMarkerBuffers();
-        return 0;
-    }
-    state.markerScratchSize = n + 1;
-    state.markerEscapedSize = n * 4 + 11;
-    return 1;
-}
-
 void releaseSettingsBuffers()
 {
-    freeMarkerBuffers();
+    releaseQuoteMarkers(quoteMarkers);
 }
 
 static void readEditorSettings(const char* path)
@@ -111,83 +83,101 @@ static void readEditorSettings(const char* path)
     settings.viewerCharSet = static_cast<uint8_t>(readInt(path, "Viewer", "CharSet", 0));
 }
 
-static void readViewSettings(const char* path)
-{
-    static const char* const colorKeys[5] = {"Color", "Color2", "Color3", "Color4", "Color5"};
-    settings.viewQuoteColoring = readBool(path, "View", "Change", 1);
-    settings.viewHeaderColoring = readBool(path, "View", "HeaderChange", 1);
-    // Each later colour defaults to the one just read: absent keys repeat
-    // the last colour present.
-    uint32_t previous = DEFAULT_QUOTE_COLOR;
-    for (int k = 0; k < 5; ++k)
-        previous = settings.quoteColors[k] = readInt(path, "View", colorKeys[k], previous);
-    settings.headerColor = readInt(path, "View", "HeaderColor", DEFAULT_QUOTE_COLOR);
-    settings.quoteBold = readBool(path, "View", "Bold", 0);
-    settings.quoteItalic = readBool(path, "View", "Italic", 0);
-    settings.colorByLevel = readBool(path, "View", "LevelColor", 0);
-    settings.autoGradient = readBool(path, "View", "AutoColor", 0);
-    settings.levelRepeat = readBool(path, "View", "LevelRepeat", 0);
-    settings.signatureChange = readBool(path, "View", "SignatureChange", 0);
-    settings.signatureColor = readInt(path, "View", "SignatureColor", DEFAULT_QUOTE_COLOR);
-    computeLevelColors();
-}
-
-static void readSendSettings(const char* path)
-{
-    settings.sendQuoteColoring = readBool(path, "Send", "Change", 1);
-    settings.marginColumn = readInt(path, "Send", "MarginLine", 0);
-    settings.marginColor = readInt(path, "Send", "MarginColor", DEFAULT_QUOTE_COLOR);
-    settings.showRuler = readBool(path, "Send", "Ruler", 0);
-    settings.rulerColor = readInt(path, "Send", "RulerColor", DEFAULT_QUOTE_COLOR);
-    // Until the Send page is applied, the compose quote colour follows the
-    // viewer's first quote colour.
-    settings.sendQuoteColor = readInt(path, "Send", "Color", settings.quoteColors[0]);
-    settings.tabKeyToSpaces = readBool(path, "Send", "TabKey2Space", 0);
-    settings.tabCodeToSpaces = readBool(path, "Send", "TabCode2Space", 0);
-    settings.suppressFlicker = readBool(path, "Send", "Flicker", 0);
-    settings.recolorThreshold = readInt(path, "Send", "RecolorCount", DEFAULT_RECOLOR_THRESHOLD);
-    settings.colorOnPaste = readBool(path, "Send", "PasteChange", 1);
-    settings.sendColorByLevel = readBool(path, "Send", "LevelColor", 0);
-    // Read only: no page shows it, and a page's save leaves it in the file.
-    settings.liveChange = readBool(path, "Send", "LiveChange", 0);
-}
-
-static void readCommonSettings(const char* path)
-{
-    settings.ignoreLeadingSpaces = readBool(path, "Common", "IgnoreSpace", 1);
-    settings.ignoreColumn = readInt(path, "Common", "IgnoreColumn", 0);
-    int length = clampListLength(readInt(path, "Common", "Quaote", 0));
-    if (length == 0)
-        length = DEFAULT_QUOTE_LIST_LENGTH;
-    settings.quoteListLength = length;
-    // A stored list longer than the stated length is cut to it.
-    if (allocateMarkerBuffers(length)) {
-        readText(path, "Common", "QuaoteStr", DEFAULT_QUOTE_MARKERS, settings.quoteMarkers, length + 1);
-        prepareCurrentQuoteMarkers();
-    }
-    settings.flatToolbar = readBool(path, "Common", "FlatToolBar", 0);
-    settings.tabWidth = static_cast<uint8_t>(readInt(path, "Common", "Tab", DEFAULT_TAB_WIDTH));
+// Every key of Huescope.ini, each group in the order its save writes it.
+// Each later quote colour defaults to the one before: absent keys repeat the
+// last colour present. Until the Send page is applied, the compose quote
+// colour follows the viewer's first quote colour.
+const IniKey HUESCOPE_KEYS[] = {
+    {VIEW_KEYS, "View", "Change", FLAG, 1, NULL, 0, 0, &settings.viewQuoteColoring, 0, IDC_VIEW_QUOTE_CHANGE},
+    {VIEW_KEYS, "View", "HeaderChange", FLAG, 1, NULL, 0, 0, &settings.viewHeaderColoring, 0, IDC_VIEW_HEADER_CHANGE},
+    {VIEW_KEYS, "View", "Italic", FLAG, 0, NULL, 0, 0, &settings.quoteItalic, 0, IDC_VIEW_ITALIC},
+    {VIEW_KEYS, "View", "Bold", FLAG, 0, NULL, 0, 0, &settings.quoteBold, 0, IDC_VIEW_BOLD},
+    {VIEW_KEYS, "View", "LevelColor", FLAG, 0, NULL, 0, 0, &settings.colorByLevel, 0, IDC_VIEW_LEVEL_COLOR},
+    {VIEW_KEYS, "View", "AutoColor", FLAG, 0, NULL, 0, 0, &settings.autoGradient, 0, IDC_VIEW_AUTO_COLOR},
+    {VIEW_KEYS, "View", "Color", COLOR, DEFAULT_QUOTE_COLOR, NULL, 0, 0, &settings.quoteColors[0], 0, IDC_VIEW_QUOTE_COLOR1},
+    {VIEW_KEYS, "View", "Color2", COLOR, 0, &settings.quoteColors[0], 0, 0, &settings.quoteColors[1], 0, IDC_VIEW_QUOTE_COLOR2},
+    {VIEW_KEYS, "View", "Color3", COLOR, 0, &settings.quoteColors[1], 0, 0, &settings.quoteColors[2], 0, IDC_VIEW_QUOTE_COLOR3},
+    {VIEW_KEYS, "View", "Color4", COLOR, 0, &settings.quoteColors[2], 0, 0, &settings.quoteColors[3], 0, IDC_VIEW_QUOTE_COLOR4},
+    {VIEW_KEYS, "View", "Color5", COLOR, 0, &settings.quoteColors[3], 0, 0, &settings.quoteColors[4], 0, IDC_VIEW_QUOTE_COLOR5},
+    {VIEW_KEYS, "View", "HeaderColor", COLOR, DEFAULT_QUOTE_COLOR, NULL, 0, 0, &settings.headerColor, 0, IDC_VIEW_HEADER_COLOR},
+    {HAND_EDITED_KEYS, "View", "LevelRepeat", FLAG, 0, NULL, 0, 0, &settings.levelRepeat, 0, 0},
+    {HAND_EDITED_KEYS, "View", "SignatureChange", FLAG, 0, NULL, 0, 0, &settings.signatureChange, 0, 0},
+    {HAND_EDITED_KEYS, "View", "SignatureColor", COLOR, DEFAULT_QUOTE_COLOR, NULL, 0, 0, &settings.signatureColor, 0, 0},
+    {SEND_KEYS, "Send", "Change", FLAG, 1, NULL, 0, 0, &settings.sendQuoteColoring, 0, IDC_SEND_QUOTE_CHANGE},
+    {SEND_KEYS, "Send", "Ruler", FLAG, 0, NULL, 0, 0, &settings.showRuler, 0, IDC_SEND_RULER},
+    {SEND_KEYS, "Send", "TabKey2Space", FLAG, 0, NULL, 0, 0, &settings.tabKeyToSpaces, 0, IDC_SEND_TAB_KEY},
+    {SEND_KEYS, "Send", "TabCode2Space", FLAG, 0, NULL, 0, 0, &settings.tabCodeToSpaces, 0, IDC_SEND_TAB_CODE},
+    {SEND_KEYS, "Send", "Flicker", FLAG, 0, NULL, 0, 0, &settings.suppressFlicker, 0, IDC_SEND_FLICKER},
+    {SEND_KEYS, "Send", "PasteChange", FLAG, 1, NULL, 0, 0, &settings.colorOnPaste, 0, IDC_SEND_PASTE_CHANGE},
+    {SEND_KEYS, "Send", "MarginColor", COLOR, DEFAULT_QUOTE_COLOR, NULL, 0, 0, &settings.marginColor, 0, IDC_SEND_MARGIN_COLOR},
+    {SEND_KEYS, "Send", "RulerColor", COLOR, DEFAULT_QUOTE_COLOR, NULL, 0, 0, &settings.rulerColor, 0, IDC_SEND_RULER_COLOR},
+    {SEND_KEYS, "Send", "Color", COLOR, 0, &settings.quoteColors[0], 0, 0, &settings.sendQuoteColor, 0, IDC_SEND_QUOTE_COLOR},
+    {SEND_KEYS, "Send", "MarginLine", NUMBER, 0, NULL, 0, 0, &settings.marginColumn, 0, IDC_SEND_MARGIN_LINE},
+    {SEND_KEYS, "Send", "RecolorCount", NUMBER, DEFAULT_RECOLOR_THRESHOLD, NULL, 0, 0, &settings.recolorThreshold, 0, IDC_SEND_RECOLOR_COUNT},
+    {HAND_EDITED_KEYS, "Send", "LevelColor", FLAG, 0, NULL, 0, 0, &settings.sendColorByLevel, 0, 0},
+    {HAND_EDITED_KEYS, "Send", "LiveChange", FLAG, 0, NULL, 0, 0, &settings.liveChange, 0, 0},
+    {COMMON_KEYS, "Common", "IgnoreSpace", FLAG, 1, NULL, 0, 0, &settings.ignoreLeadingSpaces, 0, IDC_COMMON_IGNORE_SPACE},
+    {COMMON_KEYS, "Common", "Quaote", MARKER_LENGTH, 0, NULL, 0, 0, &settings.quoteListLength, 0, 0},
+    {COMMON_KEYS, "Common", "QuaoteStr", MARKER_TEXT, 0, NULL, 0, 0, NULL, 0, 0},
+    {COMMON_KEYS, "Common", "IgnoreColumn", NUMBER, 0, NULL, 0, 0, &settings.ignoreColumn, 0, IDC_COMMON_IGNORE_COLUMN},
+    {OTHER_KEYS, "Common", "FlatToolBar", FLAG, 0, NULL, 0, 0, &settings.flatToolbar, 0, IDC_OTHER_FLAT_TOOLBAR},
     // Tab stops divide by the width: a stored 0 (or a multiple of 256) falls back.
-    if (settings.tabWidth == 0)
-        settings.tabWidth = DEFAULT_TAB_WIDTH;
+    {HAND_EDITED_KEYS, "Common", "Tab", SMALL_NUMBER, DEFAULT_TAB_WIDTH, NULL, 1, 255, &settings.tabWidth, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "Num", NUMBER, 0, NULL, 0, FONT_PRESET_COUNT, &settings.fontPresetCount, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "FontTitle1", TEXT, 0, NULL, 0, 0, settings.fontPresets[0].title, FACE_NAME_SIZE, 0},
+    {HAND_EDITED_KEYS, "Font", "FontName1", TEXT, 0, NULL, 0, 0, settings.fontPresets[0].faceName, FACE_NAME_SIZE, 0},
+    {HAND_EDITED_KEYS, "Font", "FontSize1", NUMBER, 0, NULL, 0, 0, &settings.fontPresets[0].size, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "CharSet1", SMALL_NUMBER, 0, NULL, 0, 255, &settings.fontPresets[0].charSet, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "FontTitle2", TEXT, 0, NULL, 0, 0, settings.fontPresets[1].title, FACE_NAME_SIZE, 0},
+    {HAND_EDITED_KEYS, "Font", "FontName2", TEXT, 0, NULL, 0, 0, settings.fontPresets[1].faceName, FACE_NAME_SIZE, 0},
+    {HAND_EDITED_KEYS, "Font", "FontSize2", NUMBER, 0, NULL, 0, 0, &settings.fontPresets[1].size, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "CharSet2", SMALL_NUMBER, 0, NULL, 0, 255, &settings.fontPresets[1].charSet, 0, 0},
+};
+static_assert(FONT_PRESET_COUNT == 2, "one group of [Font] keys per preset");
+const size_t HUESCOPE_KEY_COUNT = sizeof HUESCOPE_KEYS / sizeof HUESCOPE_KEYS[0];
+
+static int withinLimits(const IniKey& k, int value)
+{
+    if (k.low >= k.high)
+        return value;
+    return value < k.low ? k.low : (value > k.high ? k.high : value);
 }
 
-static void readFontPresets(const char* path)
+// A stored length of 0 stands for the default list's; a stored list longer
+// than the length is cut to it. Without the list's buffers the list stays
+// null, which matches nothing. The list is applied once every key is read.
+static void readMarkerText(const char* path, const IniKey& k)
 {
-    int count = readInt(path, "Font", "Num", 0);
-    settings.fontPresetCount = count < 0 ? 0 : (count > FONT_PRESET_COUNT ? FONT_PRESET_COUNT : count);
-    for (int k = 0; k < FONT_PRESET_COUNT; ++k) {
-        FontPreset& preset = settings.fontPresets[k];
-        char key[16];
-        snprintf(key, sizeof key, "FontTitle%d", k + 1);
-        readText(path, "Font", key, "", preset.title, sizeof preset.title);
-        snprintf(key, sizeof key, "FontName%d", k + 1);
-        readText(path, "Font", key, "", preset.faceName, sizeof preset.faceName);
-        snprintf(key, sizeof key, "FontSize%d", k + 1);
-        preset.size = readInt(path, "Font", key, 0);
-        snprintf(key, sizeof key, "CharSet%d", k + 1);
-        preset.charSet = static_cast<uint8_t>(readInt(path, "Font", key, 0));
+    const int length = settings.quoteListLength;
+    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)))
+        readText(path, k.section, k.key, DEFAULT_QUOTE_MARKERS, quoteMarkers.list, length + 1);
+}
+
+static void readKey(const char* path, const IniKey& k)
+{
+    const int fallback = k.fallbackColor ? static_cast<int>(*k.fallbackColor) : k.fallback;
+    switch (k.kind) {
+    case FLAG: *static_cast<int*>(k.field) = readBool(path, k.section, k.key, fallback); break;
+    case NUMBER: *static_cast<int*>(k.field) = withinLimits(k, readInt(path, k.section, k.key, fallback)); break;
+    case COLOR: *static_cast<uint32_t*>(k.field) = readInt(path, k.section, k.key, fallback); break;
+    case SMALL_NUMBER: {
+        const uint8_t value = static_cast<uint8_t>(readInt(path, k.section, k.key, fallback));
+        *static_cast<uint8_t*>(k.field) = value < k.low ? static_cast<uint8_t>(fallback) : value;
+        break;
     }
+    case TEXT: readText(path, k.section, k.key, "", static_cast<char*>(k.field), k.size); break;
+    case MARKER_LENGTH: {
+        const int length = clampListLength(readInt(path, k.section, k.key, fallback));
+        *static_cast<int*>(k.field) = length == 0 ? DEFAULT_QUOTE_LIST_LENGTH : length;
+        break;
+    }
+    case MARKER_TEXT: readMarkerText(path, k); break;
+    }
+}
+
+void computeLevelColors()
+{
+    computeLevelColorsFrom(settings.quoteColors, settings.autoGradient, settings.levelColors);
 }
 
 void loadSettings()
@@ -196,12 +186,12 @@ void loadSettings()
     buildIniPath(MAILBOX_INI, path, sizeof path);
     readEditorSettings(path);
     buildIniPath(HUESCOPE_INI, path, sizeof path);
-    readViewSettings(path);
-    readSendSettings(path);
-    readCommonSettings(path);
+    for (const IniKey& k : HUESCOPE_KEYS)
+        readKey(path, k);
+    computeLevelColors();
+    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
     free(state.lineBuffer);
     state.lineBuffer = static_cast<char*>(malloc(LINE_BUFFER_SIZE));
-    readFontPresets(path);
 }
 
 static void writeText(const char* path, const char* section, const char* key, const char* value)
@@ -228,67 +218,69 @@ static void writeColor(const char* path, const char* section, const char* key, u
     writeNumber(path, section, key, static_cast<int32_t>(color));
 }
 
-// Each save writes the keys of its page and no other. The keys no page shows
-// ([Common] Tab, [Font], [View] LevelRepeat, SignatureChange and
-// SignatureColor, [Send] LevelColor) are edited by hand and only read, so an
-// edit made while the host runs is not overwritten by the next apply.
-void saveViewSettings()
+// A number field of a page, stored exactly as typed rather than re-formatted.
+struct TypedNumber {
+    const void* field;
+    const char* text;
+};
+
+static void writeKey(const char* path, const IniKey& k, const TypedNumber* typed, size_t typedCount)
 {
-    static const char* const colorKeys[5] = {"Color", "Color2", "Color3", "Color4", "Color5"};
+    for (size_t i = 0; i < typedCount; ++i) {
+        if (typed[i].field == k.field) {
+            writeText(path, k.section, k.key, typed[i].text ? typed[i].text : "");
+            return;
+        }
+    }
+    switch (k.kind) {
+    case FLAG: writeBool(path, k.section, k.key, *static_cast<const int*>(k.field)); break;
+    case COLOR: writeColor(path, k.section, k.key, *static_cast<const uint32_t*>(k.field)); break;
+    case MARKER_TEXT:
+        writeText(path, k.section, k.key, quoteMarkers.list ? quoteMarkers.list : "");
+        break;
+    case NUMBER:
+    case MARKER_LENGTH: writeNumber(path, k.section, k.key, *static_cast<const int*>(k.field)); break;
+    default: break;   // the other kinds are edited by hand only
+    }
+}
+
+// Each save writes the keys of its page and no other, in the table's order.
+static void saveGroup(KeyGroup group, const TypedNumber* typed, size_t typedCount)
+{
     char path[PATH_BUFFER_SIZE];
     buildIniPath(HUESCOPE_INI, path, sizeof path);
-    writeBool(path, "View", "Change", settings.viewQuoteColoring);
-    writeBool(path, "View", "HeaderChange", settings.viewHeaderColoring);
-    writeBool(path, "View", "Italic", settings.quoteItalic);
-    writeBool(path, "View", "Bold", settings.quoteBold);
-    writeBool(path, "View", "LevelColor", settings.colorByLevel);
-    writeBool(path, "View", "AutoColor", settings.autoGradient);
-    for (int k = 0; k < 5; ++k)
-        writeColor(path, "View", colorKeys[k], settings.quoteColors[k]);
-    writeColor(path, "View", "HeaderColor", settings.headerColor);
+    for (const IniKey& k : HUESCOPE_KEYS)
+        if (k.group == group)
+            writeKey(path, k, typed, typedCount);
+}
+
+void saveViewSettings()
+{
+    saveGroup(VIEW_KEYS, NULL, 0);
     computeLevelColors();
 }
 
 void saveSendSettings(const char* marginLineText, const char* recolorCountText)
 {
-    char path[PATH_BUFFER_SIZE];
-    buildIniPath(HUESCOPE_INI, path, sizeof path);
-    writeBool(path, "Send", "Change", settings.sendQuoteColoring);
-    writeBool(path, "Send", "Ruler", settings.showRuler);
-    writeBool(path, "Send", "TabKey2Space", settings.tabKeyToSpaces);
-    writeBool(path, "Send", "TabCode2Space", settings.tabCodeToSpaces);
-    writeBool(path, "Send", "Flicker", settings.suppressFlicker);
-    writeBool(path, "Send", "PasteChange", settings.colorOnPaste);
-    writeColor(path, "Send", "MarginColor", settings.marginColor);
-    writeColor(path, "Send", "RulerColor", settings.rulerColor);
-    writeColor(path, "Send", "Color", settings.sendQuoteColor);
-    // The two numbers are stored exactly as typed, not re-formatted.
-    writeText(path, "Send", "MarginLine", marginLineText ? marginLineText : "");
-    writeText(path, "Send", "RecolorCount", recolorCountText ? recolorCountText : "");
+    const TypedNumber typed[] = {{&settings.marginColumn, marginLineText},
+                                 {&settings.recolorThreshold, recolorCountText}};
+    saveGroup(SEND_KEYS, typed, 2);
 }
 
+// The list is taken at the length given, clamped as a stored one would be.
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)
 {
     int length = clampListLength(markerLength);
-    if (allocateMarkerBuffers(length)) {
-        if (markerText) {
-            size_t copied = strnlen(markerText, static_cast<size_t>(length));
-            memcpy(settings.quoteMarkers, markerText, copied);
-            settings.quoteMarkers[copied] = '\0';
-        }
-        prepareCurrentQuoteMarkers();
-    }
-    char path[PATH_BUFFER_SIZE];
-    buildIniPath(HUESCOPE_INI, path, sizeof path);
-    writeBool(path, "Common", "IgnoreSpace", settings.ignoreLeadingSpaces);
-    writeNumber(path, "Common", "Quaote", length);
-    writeText(path, "Common", "QuaoteStr", settings.quoteMarkers ? settings.quoteMarkers : "");
-    writeText(path, "Common", "IgnoreColumn", ignoreColumnText ? ignoreColumnText : "");
+    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)) && markerText)
+        memcpy(quoteMarkers.list, markerText, strnlen(markerText, static_cast<size_t>(length)));
+    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
+    char lengthText[16];
+    snprintf(lengthText, sizeof lengthText, "%d", length);
+    const TypedNumber typed[] = {{&settings.quoteListLength, lengthText}, {&settings.ignoreColumn, ignoreColumnText}};
+    saveGroup(COMMON_KEYS, typed, 2);
 }
 
 void saveOtherSettings()
 {
-    char path[PATH_BUFFER_SIZE];
-    buildIniPath(HUESCOPE_INI, path, sizeof path);
-    writeBool(path, "Common", "FlatToolBar", settings.flatToolbar);
+    saveGroup(OTHER_KEYS, NULL, 0);
 }

@@ -1,6 +1,7 @@
 // Library entry routine, the shell's entry points, the version dialog and
 // clean-up.
 #include <stdio.h>
+#include "compose/compose.h"
 #include "shell/exports.h"
 #include "shell/plugin_state.h"
 #include "shell/resource.h"
@@ -23,7 +24,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         state.pluginModule = module;
-        state.colorTableBase = 1;
         if (!bindHostApi()) {
             showLoadFailure();
             return FALSE;
@@ -62,24 +62,14 @@ HUESCOPE_EXPORT int WINAPI ZekStartUp(int)
     return 1;
 }
 
-static void freeText(char** text)
-{
-    free(*text);
-    *text = NULL;
-}
-
 // Every pointer and handle is cleared as it is released, so a second call
 // releases nothing twice.
 HUESCOPE_EXPORT void WINAPI ZekCleanUp()
 {
     releaseSettingsBuffers();
-    freeText(&state.lineBuffer);
-    if (state.rulerFont) {
-        DeleteObject(state.rulerFont);
-        state.rulerFont = NULL;
-    }
-    freeText(&state.conversionBuffer);
-    freeText(&state.pendingText);
+    free(state.lineBuffer);
+    state.lineBuffer = NULL;
+    releaseComposeResources();
 }
 
 HUESCOPE_EXPORT void WINAPI ZekFolderCreate(HWND window)

@@ -1,10 +1,10 @@
-// The plug-in's one runtime record, and the host's functions bound at load.
+// What the entry points own: the module handles, the host functions bound
+// at load, the control version found, and the ruler line read at start-up.
 #pragma once
 #include <windows.h>
 #include <richedit.h>
 #include "settings/settings.h"
-#include "quote/quote_depth.h"
-#include "viewer/rtf_recolor.h"
+#include "quote/quote_markers.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
@@ -30,34 +30,8 @@ struct PluginState {
     HMODULE hostModule;
     HostApi host;
     int isRichEdit20;
-    // Viewer
-    WNDPROC savedViewerProc;
-    EDITSTREAM savedStream;
-    int colorTableBase;
-    RtfStreamState viewerStream;   // the signature and cut lines of the stream-in
-    HMENU barPopup, ctxPopup;
-    // Compose
-    WNDPROC savedComposeProc;
-    const char* lineSeparator;
-    char* pendingText;
-    char* conversionBuffer;
-    // Quote matching working buffers, sized from the marker list.
-    char* markerScratch;
-    size_t markerScratchSize;
-    char* markerEscaped;
-    size_t markerEscapedSize;
-    // The list's compared forms, built into those buffers whenever a list is
-    // applied (prepareCurrentQuoteMarkers).
-    QuoteMarkerForms markerForms;
-    // Ruler
+    // The ruler's copy of the caret line, sized LINE_BUFFER_SIZE at start-up.
     char* lineBuffer;
-    HFONT rulerFont;
-    int rulerHeight;
-    int editorCharWidth;
-    // Options sheet working colours
-    COLORREF editQuoteColors[5];
-    COLORREF editHeaderColor, editSendQuoteColor, editMarginColor, editRulerColor;
-    COLORREF customColors[16];
 };
 
 extern PluginState state;
@@ -66,26 +40,10 @@ const size_t LINE_BUFFER_SIZE = 1027;
 const size_t PATH_BUFFER_SIZE = 260;
 
 // shell
-HWND findRichEdit(HWND window);
+HWND findRichEdit(HWND window, int* isRichEdit20);
 void applyFlatToolbar(HWND window);
 int bindHostApi();
 void releaseHostApi();
 // Installs procedure on control unless it is already there; returns the
 // procedure to pass messages on to (never procedure itself).
 WNDPROC subclassControl(HWND control, WNDPROC procedure, WNDPROC previous);
-
-// settings
-void loadSettings();
-void releaseSettingsBuffers();
-void saveViewSettings();
-void saveSendSettings(const char* marginLineText, const char* recolorCountText);
-void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText);
-void saveOtherSettings();
-int buildIniPath(const char* fileName, char* path, size_t size);
-
-// quote matching over the current settings
-QuoteMatcher currentQuoteMatcher();
-unsigned quoteDepth(const char* text, bool escaped);
-// Builds the compared forms of settings.quoteMarkers into the working buffers;
-// called whenever the list or its buffers change.
-void prepareCurrentQuoteMarkers();

@@ -5,8 +5,9 @@
 #include "shell/plugin_state.h"
 
 // Only the chain of first children is searched: the host puts its rich edit
-// control there, and siblings are never looked at.
-HWND findRichEdit(HWND window)
+// control there, and siblings are never looked at. Finding a RichEdit 2.0
+// control sets *isRichEdit20; a RichEdit 1.0 one leaves it as it was.
+HWND findRichEdit(HWND window, int* isRichEdit20)
 {
     HWND current = window;
     for (;;) {
@@ -18,7 +19,7 @@ HWND findRichEdit(HWND window)
         if (strcmp(className, "RICHEDIT") == 0)
             return child;
         if (strncmp(className, "RichEdit20", 10) == 0) {
-            state.isRichEdit20 = 1;
+            *isRichEdit20 = 1;
             return child;
         }
         current = child;

@@ -14,16 +14,6 @@ static const char STANDARD_FONT_TEXT[] = "標準(&D)";
 // 32 bytes of title, "(&k)" and the terminator take 37 bytes.
 static const size_t PRESET_LABEL_SIZE = 40;
 
-// The settings keep the preset count within the table; the menu never trusts
-// that beyond the table's end.
-static int offeredPresetCount()
-{
-    int count = settings.fontPresetCount;
-    if (count < 0)
-        return 0;
-    return count > FONT_PRESET_COUNT ? FONT_PRESET_COUNT : count;
-}
-
 // Commands are registered anew for every submenu, in item order.
 static HMENU buildFontSubmenu()
 {
@@ -32,7 +22,7 @@ static HMENU buildFontSubmenu()
         return NULL;
     int id = state.host.registCallback(fontMenuCommand, 0);
     AppendMenuA(submenu, MF_STRING, static_cast<UINT_PTR>(id), STANDARD_FONT_TEXT);
-    int count = offeredPresetCount();
+    int count = settings.fontPresetCount;
     for (int k = 1; k <= count; ++k) {
         id = state.host.registCallback(fontMenuCommand, k);
         char label[PRESET_LABEL_SIZE];
@@ -47,20 +37,20 @@ static HMENU buildFontSubmenu()
 // handle the host already destroyed with its menu just fails).
 HUESCOPE_EXPORT void WINAPI ZekViewInitMenu(int, HMENU menu, int kind)
 {
-    if (offeredPresetCount() == 0 || !state.host.registCallback)
+    if (settings.fontPresetCount == 0 || !state.host.registCallback)
         return;
-    if (!state.barPopup)
-        state.barPopup = buildFontSubmenu();
+    if (!viewer.barPopup)
+        viewer.barPopup = buildFontSubmenu();
     HMENU target = NULL;
     HMENU popup = NULL;
     if (kind == VIEWER_MENU_BAR) {
         target = GetSubMenu(menu, MENU_BAR_TARGET_POSITION);
-        popup = state.barPopup;
+        popup = viewer.barPopup;
     } else if (kind == VIEWER_CONTEXT_MENU) {
-        DestroyMenu(state.ctxPopup);
-        state.ctxPopup = buildFontSubmenu();
+        DestroyMenu(viewer.ctxPopup);
+        viewer.ctxPopup = buildFontSubmenu();
         target = menu;
-        popup = state.ctxPopup;
+        popup = viewer.ctxPopup;
     } else {
         return;
     }
@@ -88,9 +78,9 @@ static void copyFaceName(char* faceName, size_t size, const char* source)
 // The font is applied to all the text of the viewer; no setting changes.
 int WINAPI fontMenuCommand(HWND window, int param)
 {
-    if (param < 0 || param > offeredPresetCount())
+    if (param < 0 || param > settings.fontPresetCount)
         return 0;
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (!control)
         return 0;
     CHARFORMATA format;

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "settings/settings.h"
 
 // Every rewrite is done in place, in the control's buffer: the length of the
 // result is worked out first, and only when it fits are the host's bytes

@@ -2,7 +2,7 @@
 // the host fills the control's buffer with one piece of RTF (a line, or part
 // of one too long for the buffer), and the piece is rewritten in that buffer
 // before the control reads it.
-#include "quote/quote_depth.h"
+#include "quote/quote_markers.h"
 #include "shell/plugin_state.h"
 #include "viewer/rtf_recolor.h"
 #include "viewer/viewer.h"
@@ -31,7 +31,7 @@ static ViewColoring currentViewColoring()
 // callback there is nothing to read: the stream ends empty.
 DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pcb)
 {
-    EDITSTREAMCALLBACK host = state.savedStream.pfnCallback;
+    EDITSTREAMCALLBACK host = viewer.savedStream.pfnCallback;
     if (!host || host == streamCallback) {
         if (pcb)
             *pcb = 0;
@@ -42,8 +42,8 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
         return result;
     size_t newLength = 0;
     if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb),
-                             currentViewColoring(), currentQuoteMatcher(), &state.colorTableBase,
-                             &state.viewerStream, &newLength))
+                             currentViewColoring(), quoteMarkers.matcher, &viewer.colorTableBase,
+                             &viewer.stream, &newLength))
         *pcb = static_cast<LONG>(newLength);
     return result;
 }

@@ -4,20 +4,22 @@
 #include "shell/plugin_state.h"
 #include "viewer/viewer.h"
 
+ViewerState viewer = {NULL, EDITSTREAM(), 1, RtfStreamState(), NULL, NULL};
+
 // The host calls this once per viewer window, but a second call for a control
 // that already carries the hook must not save the hook as its own successor:
 // subclassControl then keeps the procedure saved the first time.
 HUESCOPE_EXPORT void WINAPI ZekViewCreate(HWND window)
 {
-    HWND control = findRichEdit(window);
+    HWND control = findRichEdit(window, &state.isRichEdit20);
     if (control)
-        state.savedViewerProc = subclassControl(control, viewerWindowProc, state.savedViewerProc);
+        viewer.savedProc = subclassControl(control, viewerWindowProc, viewer.savedProc);
     applyFlatToolbar(window);
 }
 
 static LRESULT passOn(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcA(state.savedViewerProc, control, message, wParam, lParam);
+    return CallWindowProcA(viewer.savedProc, control, message, wParam, lParam);
 }
 
 static void scrollOneLine(HWND control, WPARAM direction)
@@ -73,14 +75,14 @@ static LRESULT onChar(HWND control, WPARAM character, LPARAM lParam)
 static LRESULT onStreamIn(HWND control, WPARAM format, LPARAM lParam)
 {
     EDITSTREAM* stream = reinterpret_cast<EDITSTREAM*>(lParam);
-    state.viewerStream = RtfStreamState();
+    viewer.stream = RtfStreamState();
     if ((settings.viewQuoteColoring || settings.viewHeaderColoring || settings.signatureChange)
         && stream) {
-        EDITSTREAMCALLBACK hostCallback = state.savedStream.pfnCallback;
+        EDITSTREAMCALLBACK hostCallback = viewer.savedStream.pfnCallback;
         if (stream->pfnCallback != streamCallback)
             hostCallback = stream->pfnCallback;
-        state.savedStream = *stream;
-        state.savedStream.pfnCallback = hostCallback;
+        viewer.savedStream = *stream;
+        viewer.savedStream.pfnCallback = hostCallback;
         stream->pfnCallback = streamCallback;
     }
     return passOn(control, EM_STREAMIN, format, lParam);

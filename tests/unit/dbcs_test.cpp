@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include "compose/dbcs.h"
+#include "text/dbcs.h"
 
 TEST(Cp932Table, LeadAndTrailRanges)
 {

@@ -105,19 +105,19 @@ protected:
     // eleven more.
     void expectConsistentMarkerBuffers(const std::string& what)
     {
-        ASSERT_TRUE(settings.quoteMarkers != NULL) << what;
-        ASSERT_GE(state.markerScratchSize, 1u) << what;
-        const size_t n = state.markerScratchSize - 1;
+        ASSERT_TRUE(quoteMarkers.list != NULL) << what;
+        ASSERT_GE(quoteMarkers.scratchSize, 1u) << what;
+        const size_t n = quoteMarkers.scratchSize - 1;
         EXPECT_LE(n, static_cast<size_t>(MAX_QUOTE_LIST_LENGTH)) << what;
-        EXPECT_LE(strlen(settings.quoteMarkers), n) << what;
-        EXPECT_EQ(4 * n + 11, state.markerEscapedSize) << what;
+        EXPECT_LE(strlen(quoteMarkers.list), n) << what;
+        EXPECT_EQ(4 * n + 11, quoteMarkers.escapedSize) << what;
     }
 
     // After a load the buffers are sized from the stated length.
     void expectBuffersForLength(size_t length, const std::string& what)
     {
         EXPECT_EQ(static_cast<int>(length), settings.quoteListLength) << what;
-        EXPECT_EQ(length + 1, state.markerScratchSize) << what;
+        EXPECT_EQ(length + 1, quoteMarkers.scratchSize) << what;
         expectConsistentMarkerBuffers(what);
     }
 };
@@ -175,7 +175,7 @@ TEST_P(GarbageRecord, EveryNumberStaysUsable)
     expectBuffersForLength(static_cast<size_t>(length), what);
     // The platform cuts the stored text to the length without splitting a
     // double-byte character, so one byte may go short.
-    const std::string kept = settings.quoteMarkers;
+    const std::string kept = quoteMarkers.list;
     EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS).substr(0, kept.size()), kept) << what;
     EXPECT_GE(kept.size() + 1, std::min<size_t>(static_cast<size_t>(length), strlen(DEFAULT_QUOTE_MARKERS))) << what;
     ASSERT_TRUE(state.lineBuffer != NULL) << what;
@@ -203,9 +203,9 @@ TEST_F(SettingsRecord, MarkerListOf64KilobytesIsReadWholeAndMatches)
     writeIni("[Common]\r\nQuaote=65535\r\nQuaoteStr=" + list + "\r\n");
     loadSettings();
     expectBuffersForLength(65535, "64 KB list");
-    ASSERT_TRUE(settings.quoteMarkers != NULL);
-    EXPECT_EQ(list.size(), strlen(settings.quoteMarkers));
-    EXPECT_TRUE(list == settings.quoteMarkers) << firstDifference(list, settings.quoteMarkers);
+    ASSERT_TRUE(quoteMarkers.list != NULL);
+    EXPECT_EQ(list.size(), strlen(quoteMarkers.list));
+    EXPECT_TRUE(list == quoteMarkers.list) << firstDifference(list, quoteMarkers.list);
     struct Case { const char* line; unsigned plain; unsigned escaped; };
     const Case cases[] = {
         {"> a", 1, 1}, {"| > b", 2, 2}, {"@@ c", 1, 1}, {"@@@@>", 3, 3}, {"plain", 0, 0}, {"@", 0, 0},
@@ -219,7 +219,7 @@ TEST_F(SettingsRecord, MarkerListOf64KilobytesIsReadWholeAndMatches)
     writeIni("[Common]\r\nQuaote=999999\r\nQuaoteStr=" + list + ",#,%\r\n");
     loadSettings();
     expectBuffersForLength(MAX_QUOTE_LIST_LENGTH, "list longer than 64 KB");
-    EXPECT_TRUE(list == settings.quoteMarkers) << firstDifference(list, settings.quoteMarkers);
+    EXPECT_TRUE(list == quoteMarkers.list) << firstDifference(list, quoteMarkers.list);
     EXPECT_EQ(0u, quoteDepth("# cut off", false));
 }
 
@@ -236,7 +236,7 @@ TEST_P(ListLength, DecidesTheBuffersAndCutsTheList)
     writeIni("[Common]\r\nQuaote=" + std::to_string(c.quaote) + "\r\nQuaoteStr=" + c.stored + "\r\n");
     loadSettings();
     expectBuffersForLength(c.buffer, c.name);
-    EXPECT_EQ(std::string(c.kept), settings.quoteMarkers) << c.name;
+    EXPECT_EQ(std::string(c.kept), quoteMarkers.list) << c.name;
     EXPECT_EQ(1u, quoteDepth("> quoted", false)) << c.name;
     EXPECT_EQ(0u, quoteDepth("plain", false)) << c.name;
 }
@@ -273,7 +273,7 @@ TEST_F(SettingsRecord, ListCutInsideACharacterByTheIniFileMatchesNoHalfCharacter
     writeIni("[Common]\r\nQuaote=3\r\nQuaoteStr=>,＞\r\n");
     loadSettings();
     expectBuffersForLength(3, "list cut inside a character");
-    EXPECT_LE(strlen(settings.quoteMarkers), 3u);
+    EXPECT_LE(strlen(quoteMarkers.list), 3u);
     expectNoHalfCharacterMatches("read from the file");
 }
 
@@ -282,7 +282,7 @@ TEST_F(SettingsRecord, ListCutInsideACharacterBySavingMatchesNoHalfCharacter)
     loadSettings();
     saveCommonSettings(">,＞", 3, "0");
     expectConsistentMarkerBuffers("saved list cut inside a character");
-    EXPECT_EQ(std::string(">,\x81"), settings.quoteMarkers);
+    EXPECT_EQ(std::string(">,\x81"), quoteMarkers.list);
     expectNoHalfCharacterMatches("saved");
 }
 
@@ -300,7 +300,7 @@ TEST_F(SettingsRecord, EmptyValuesGiveTheDefaults)
     EXPECT_EQ(8, settings.tabWidth);
     EXPECT_EQ(0, settings.fontPresetCount);
     expectBuffersForLength(DEFAULT_QUOTE_LIST_LENGTH, "empty values");
-    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, settings.quoteMarkers);
+    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, quoteMarkers.list);
 }
 
 // ---------------------------------------------------------------------------
@@ -316,7 +316,7 @@ TEST_F(SettingsRecord, MailboxDirectoryOf300CharactersReadsDefaultsAndSavesNothi
     hostSetMailbox(longDir.c_str());
     loadSettings();
     EXPECT_EQ(DEFAULT_QUOTE_COLOR, settings.quoteColors[0]);
-    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, settings.quoteMarkers);
+    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, quoteMarkers.list);
     expectConsistentMarkerBuffers("defaults");
     settings.quoteColors[0] = 0x123456;
     saveViewSettings();
@@ -324,7 +324,7 @@ TEST_F(SettingsRecord, MailboxDirectoryOf300CharactersReadsDefaultsAndSavesNothi
     saveCommonSettings(">>", 2, "4");
     saveOtherSettings();
     EXPECT_EQ("[View]\r\nColor=255\r\n", ini()) << "the real mailbox's file is untouched";
-    EXPECT_STREQ(">>", settings.quoteMarkers) << "the new list is in use all the same";
+    EXPECT_STREQ(">>", quoteMarkers.list) << "the new list is in use all the same";
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((mailbox + "*").c_str(), &found);
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
@@ -360,7 +360,7 @@ TEST_F(SettingsRecord, LockedFileIsLeftAsItWas)
     CloseHandle(lock);
     EXPECT_EQ(original, ini()) << "a file another program holds is not written";
     EXPECT_EQ(0x010203u, settings.levelColors[0]) << "the level colours follow the new quote colour";
-    EXPECT_STREQ("|,#", settings.quoteMarkers);
+    EXPECT_STREQ("|,#", quoteMarkers.list);
     expectConsistentMarkerBuffers("after the save");
     EXPECT_EQ(1u, quoteDepth("# now quoted", false));
 }
@@ -407,7 +407,7 @@ TEST_F(SettingsRecord, VanishedMailboxDirectorySavesNothing)
     saveCommonSettings(">", 1, "3");
     saveOtherSettings();
     EXPECT_FALSE(fileExists(mailbox)) << "no directory is created";
-    EXPECT_STREQ(">", settings.quoteMarkers);
+    EXPECT_STREQ(">", quoteMarkers.list);
     CreateDirectoryA(mailbox.c_str(), NULL);
 }
 

@@ -17,10 +17,10 @@ class QuoteForms : public SettingsFixture {};
 // working buffers: the matcher takes them as they are.
 void expectFormsOfCurrentList(const std::string& what)
 {
-    EXPECT_TRUE(settings.quoteMarkers != NULL) << what << ": no list";
-    EXPECT_EQ(settings.quoteMarkers, state.markerForms.list) << what << ": forms of another list";
-    EXPECT_EQ(state.markerScratch, state.markerForms.plain.forms) << what;
-    EXPECT_EQ(state.markerEscaped, state.markerForms.escaped.forms) << what;
+    EXPECT_TRUE(quoteMarkers.list != NULL) << what << ": no list";
+    EXPECT_EQ(quoteMarkers.list, quoteMarkers.forms.list) << what << ": forms of another list";
+    EXPECT_EQ(quoteMarkers.scratch, quoteMarkers.forms.plain.forms) << what;
+    EXPECT_EQ(quoteMarkers.escaped, quoteMarkers.forms.escaped.forms) << what;
 }
 
 struct DepthCase {
@@ -45,7 +45,7 @@ TEST_F(QuoteForms, ListLoadedAtStartUpIsPrepared)
 {
     writeIni("[Common]\r\nIgnoreSpace=1\r\nQuaote=6\r\nQuaoteStr=＞,#,|\r\n");
     loadSettings();
-    ASSERT_STREQ("＞,#,|", settings.quoteMarkers);
+    ASSERT_STREQ("＞,#,|", quoteMarkers.list);
     expectFormsOfCurrentList("after loading");
     const DepthCase cases[] = {
         {"＞＞ x", false, 2},
@@ -96,28 +96,10 @@ TEST_F(QuoteForms, EverySavedListTakesEffectAtOnce)
     };
     for (const Step& step : steps) {
         saveCommonSettings(step.list, static_cast<int>(strlen(step.list)), "0");
-        ASSERT_STREQ(step.list, settings.quoteMarkers);
+        ASSERT_STREQ(step.list, quoteMarkers.list);
         expectFormsOfCurrentList(std::string("after saving ") + step.list);
         expectDepths(std::string("saved list ") + step.list, step.cases, 3);
     }
-}
-
-// A list put in place without being applied (not through loading or saving)
-// is still matched as it stands: the forms of the previous list are not used
-// for it.
-TEST_F(QuoteForms, FormsOfAnotherListAreNotUsed)
-{
-    writeIni("[Common]\r\nQuaote=1\r\nQuaoteStr=>\r\n");
-    loadSettings();
-    EXPECT_EQ(1u, quoteDepth("> x", false));
-    char* applied = settings.quoteMarkers;
-    char replacement[] = "#";
-    settings.quoteMarkers = replacement;
-    EXPECT_EQ(0u, quoteDepth("> x", false)) << "'>' belongs to the list the forms were built from";
-    EXPECT_EQ(1u, quoteDepth("# x", false));
-    EXPECT_EQ(1u, quoteDepth("#\\par", true));
-    settings.quoteMarkers = applied;
-    EXPECT_EQ(1u, quoteDepth("> x", false));
 }
 
 // Without a list (its buffers could not be had) nothing matches, and
@@ -127,7 +109,7 @@ TEST_F(QuoteForms, ReleasedListMatchesNothing)
     loadSettings();
     EXPECT_EQ(1u, quoteDepth("> x", false));
     releaseSettingsBuffers();
-    EXPECT_EQ(NULL, state.markerForms.list);
+    EXPECT_EQ(NULL, quoteMarkers.forms.list);
     EXPECT_EQ(0u, quoteDepth("> x", false));
     EXPECT_EQ(0u, quoteDepth(">\\par", true));
 }

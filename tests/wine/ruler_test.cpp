@@ -583,6 +583,7 @@ TEST_F(Ruler, CaretColumnFollowsTheLineText)
         {"second line counts from its own start", "xyz\r\tq", 5, 5, 8},
         {"backwards selection: marker at its end", "abcdefgh", 6, 2, 6},
         {"forwards selection: marker at its end", "abcdefgh", 2, 6, 6},
+        {"Shift+Down onto the next line: marker at its end", "abc\r\tde", 1, 6, 9},
         {"line of 1024 characters is still read", "\t" + a1024.substr(0, 1023), 1, 1, 8},
         {"line of 1025 characters: raw offset", "\t" + a1024, 1, 1, 1},
         {"line of 1025 characters, caret further in", "\t\t" + a1024, 2, 2, 2},

@@ -48,11 +48,11 @@ TEST_F(Settings, NoFilesGiveEveryDefault)
     EXPECT_EQ(0, settings.signatureChange);
     EXPECT_EQ(0, settings.levelRepeat);
     EXPECT_EQ(0, settings.sendColorByLevel);
-    ASSERT_TRUE(settings.quoteMarkers != NULL);
-    EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS), settings.quoteMarkers);
-    EXPECT_EQ(15u, strlen(settings.quoteMarkers));
-    EXPECT_EQ(16u, state.markerScratchSize);
-    EXPECT_EQ(71u, state.markerEscapedSize);
+    ASSERT_TRUE(quoteMarkers.list != NULL);
+    EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS), quoteMarkers.list);
+    EXPECT_EQ(15u, strlen(quoteMarkers.list));
+    EXPECT_EQ(16u, quoteMarkers.scratchSize);
+    EXPECT_EQ(71u, quoteMarkers.escapedSize);
     EXPECT_EQ(8, settings.tabWidth);
     EXPECT_EQ(4000, settings.recolorThreshold);
     EXPECT_EQ(1, settings.viewQuoteColoring);
@@ -103,9 +103,9 @@ TEST_F(Settings, MarkerListCutToStatedLength)
 {
     writeIni("[Common]\r\nQuaote=3\r\nQuaoteStr=>,|,#\r\n");
     loadSettings();
-    EXPECT_STREQ(">,|", settings.quoteMarkers);
-    EXPECT_EQ(4u, state.markerScratchSize);
-    EXPECT_EQ(23u, state.markerEscapedSize);
+    EXPECT_STREQ(">,|", quoteMarkers.list);
+    EXPECT_EQ(4u, quoteMarkers.scratchSize);
+    EXPECT_EQ(23u, quoteMarkers.escapedSize);
     EXPECT_EQ(1u, quoteDepth("| x", false));
     EXPECT_EQ(0u, quoteDepth("# x", false));
 }
@@ -171,18 +171,101 @@ TEST_F(Settings, EachSaveWritesExactlyItsKeysInOrder)
     EXPECT_EQ(3000, settings.recolorThreshold);
     EXPECT_EQ(255u, settings.sendQuoteColor);
     EXPECT_EQ(1, settings.showRuler);
-    EXPECT_STREQ(">,#", settings.quoteMarkers);
+    EXPECT_STREQ(">,#", quoteMarkers.list);
     EXPECT_EQ(0, settings.ignoreLeadingSpaces);
     EXPECT_EQ(4, settings.ignoreColumn);
     EXPECT_EQ(1, settings.flatToolbar);
+}
+
+// Every key holds a value no other key holds: each colour and number its
+// own, and the switches in a pattern whose neighbours (and the two tab keys)
+// differ, then flipped. A key read into the wrong field, or a field saved
+// under the wrong key, then shows in one of the two runs.
+TEST_F(Settings, EveryKeyReadsIntoItsOwnFieldAndSavesUnderItsOwnKey)
+{
+    for (int flip = 0; flip < 2; ++flip) {
+        auto on = [&](int bit) { return std::to_string(bit ^ flip); };
+        writeMailboxIni("[Editor]\r\nTextColor=2001\r\nBkColor=2002\r\nFontFace=EdFace\r\nFontSize=103\r\nItalic=" +
+                        on(1) + "\r\nBold=" + on(0) + "\r\n[Viewer]\r\nFontFace=VwFace\r\nFontSize=104\r\nCharSet=129\r\n");
+        writeIni("[View]\r\nChange=" + on(1) + "\r\nHeaderChange=" + on(0) +
+                 "\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\nColor5=1005\r\nHeaderColor=1006\r\n"
+                 "Bold=" + on(1) + "\r\nItalic=" + on(0) + "\r\nLevelColor=" + on(1) + "\r\nAutoColor=" + on(0) +
+                 "\r\nLevelRepeat=" + on(1) + "\r\nSignatureChange=" + on(0) + "\r\nSignatureColor=1010\r\n"
+                 "[Send]\r\nChange=" + on(0) + "\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=" + on(1) +
+                 "\r\nRulerColor=1008\r\nColor=1009\r\nTabKey2Space=" + on(1) + "\r\nTabCode2Space=" + on(0) +
+                 "\r\nFlicker=" + on(1) + "\r\nRecolorCount=2501\r\nPasteChange=" + on(0) + "\r\nLevelColor=" + on(1) +
+                 "\r\nLiveChange=" + on(0) + "\r\n"
+                 "[Common]\r\nIgnoreSpace=" + on(1) + "\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=" +
+                 on(0) + "\r\nTab=6\r\n"
+                 "[Font]\r\nNum=1\r\nFontTitle1=T1\r\nFontName1=N1\r\nFontSize1=121\r\nCharSet1=130\r\n"
+                 "FontTitle2=T2\r\nFontName2=N2\r\nFontSize2=122\r\nCharSet2=131\r\n");
+        loadSettings();
+        struct Field { const char* name; long long got, want; };
+        const Field fields[] = {
+            {"editorTextColor", settings.editorTextColor, 2001}, {"editorBackColor", settings.editorBackColor, 2002},
+            {"editorFontHeight", settings.editorFontHeight, 206}, {"editorFontEffects", settings.editorFontEffects, flip ? 1 : 2},
+            {"viewerFontSize", settings.viewerFontSize, 104},     {"viewerCharSet", settings.viewerCharSet, 129},
+            {"viewQuoteColoring", settings.viewQuoteColoring, 1 ^ flip},
+            {"viewHeaderColoring", settings.viewHeaderColoring, 0 ^ flip},
+            {"quoteColors[0]", settings.quoteColors[0], 1001}, {"quoteColors[1]", settings.quoteColors[1], 1002},
+            {"quoteColors[2]", settings.quoteColors[2], 1003}, {"quoteColors[3]", settings.quoteColors[3], 1004},
+            {"quoteColors[4]", settings.quoteColors[4], 1005}, {"headerColor", settings.headerColor, 1006},
+            {"quoteBold", settings.quoteBold, 1 ^ flip},         {"quoteItalic", settings.quoteItalic, 0 ^ flip},
+            {"colorByLevel", settings.colorByLevel, 1 ^ flip},   {"autoGradient", settings.autoGradient, 0 ^ flip},
+            {"levelRepeat", settings.levelRepeat, 1 ^ flip},     {"signatureChange", settings.signatureChange, 0 ^ flip},
+            {"signatureColor", settings.signatureColor, 1010},
+            {"sendQuoteColoring", settings.sendQuoteColoring, 0 ^ flip}, {"marginColumn", settings.marginColumn, 71},
+            {"marginColor", settings.marginColor, 1007},         {"showRuler", settings.showRuler, 1 ^ flip},
+            {"rulerColor", settings.rulerColor, 1008},           {"sendQuoteColor", settings.sendQuoteColor, 1009},
+            {"tabKeyToSpaces", settings.tabKeyToSpaces, 1 ^ flip}, {"tabCodeToSpaces", settings.tabCodeToSpaces, 0 ^ flip},
+            {"suppressFlicker", settings.suppressFlicker, 1 ^ flip}, {"recolorThreshold", settings.recolorThreshold, 2501},
+            {"colorOnPaste", settings.colorOnPaste, 0 ^ flip},   {"sendColorByLevel", settings.sendColorByLevel, 1 ^ flip},
+            {"liveChange", settings.liveChange, 0 ^ flip},
+            {"ignoreLeadingSpaces", settings.ignoreLeadingSpaces, 1 ^ flip}, {"ignoreColumn", settings.ignoreColumn, 5},
+            {"quoteListLength", settings.quoteListLength, 3},    {"flatToolbar", settings.flatToolbar, 0 ^ flip},
+            {"tabWidth", settings.tabWidth, 6},                  {"fontPresetCount", settings.fontPresetCount, 1},
+            {"fontPresets[0].size", settings.fontPresets[0].size, 121},
+            {"fontPresets[0].charSet", settings.fontPresets[0].charSet, 130},
+            {"fontPresets[1].size", settings.fontPresets[1].size, 122},
+            {"fontPresets[1].charSet", settings.fontPresets[1].charSet, 131},
+        };
+        for (const Field& f : fields)
+            EXPECT_EQ(f.want, f.got) << "flip " << flip << ": " << f.name;
+        EXPECT_STREQ("EdFace", settings.editorFontFace);
+        EXPECT_STREQ("VwFace", settings.viewerFontFace);
+        EXPECT_STREQ(">,#", quoteMarkers.list);
+        EXPECT_STREQ("T1", settings.fontPresets[0].title);
+        EXPECT_STREQ("N1", settings.fontPresets[0].faceName);
+        EXPECT_STREQ("T2", settings.fontPresets[1].title);
+        EXPECT_STREQ("N2", settings.fontPresets[1].faceName);
+
+        DeleteFileA(iniPath().c_str());
+        saveViewSettings();
+        saveSendSettings("71", "2501");
+        saveCommonSettings(">,#", 3, "5");
+        saveOtherSettings();
+        const std::vector<std::string> view = {
+            "Change=" + on(1), "HeaderChange=" + on(0), "Italic=" + on(0), "Bold=" + on(1),
+            "LevelColor=" + on(1), "AutoColor=" + on(0), "Color=1001", "Color2=1002", "Color3=1003",
+            "Color4=1004", "Color5=1005", "HeaderColor=1006"};
+        const std::vector<std::string> send = {
+            "Change=" + on(0), "Ruler=" + on(1), "TabKey2Space=" + on(1), "TabCode2Space=" + on(0),
+            "Flicker=" + on(1), "PasteChange=" + on(0), "MarginColor=1007", "RulerColor=1008", "Color=1009",
+            "MarginLine=71", "RecolorCount=2501"};
+        const std::vector<std::string> common = {"IgnoreSpace=" + on(1), "Quaote=3", "QuaoteStr=>,#",
+                                                 "IgnoreColumn=5", "FlatToolBar=" + on(0)};
+        EXPECT_EQ(view, sectionLines(ini(), "View")) << "flip " << flip;
+        EXPECT_EQ(send, sectionLines(ini(), "Send")) << "flip " << flip;
+        EXPECT_EQ(common, sectionLines(ini(), "Common")) << "flip " << flip;
+    }
 }
 
 TEST_F(Settings, EmptyMarkerFieldSavedThenStartedGivesEmptyList)
 {
     loadSettings();
     saveCommonSettings("", 0, "0");
-    EXPECT_EQ(1u, state.markerScratchSize);
-    EXPECT_EQ(11u, state.markerEscapedSize);
+    EXPECT_EQ(1u, quoteMarkers.scratchSize);
+    EXPECT_EQ(11u, quoteMarkers.escapedSize);
     std::vector<std::string> lines = sectionLines(ini(), "Common");
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ("Quaote=0", lines[1]);
@@ -191,7 +274,7 @@ TEST_F(Settings, EmptyMarkerFieldSavedThenStartedGivesEmptyList)
 
     loadSettings();
     EXPECT_EQ(15, settings.quoteListLength) << "a stored 0 stands for the default length";
-    EXPECT_STREQ("", settings.quoteMarkers) << "the key is present and empty";
+    EXPECT_STREQ("", quoteMarkers.list) << "the key is present and empty";
     EXPECT_EQ(0u, quoteDepth("> x", false));
     EXPECT_EQ(0u, quoteDepth("＞ x", false));
 }
@@ -202,7 +285,7 @@ TEST_F(Settings, OutOfRangeValuesAreMadeSafe)
              "FontTitle1=0123456789012345678901234567890123456789\r\n");
     loadSettings();
     EXPECT_EQ(15, settings.quoteListLength) << "negative length treated as 0, then the default";
-    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, settings.quoteMarkers);
+    EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, quoteMarkers.list);
     EXPECT_EQ(8, settings.tabWidth) << "a tab width of 0 falls back to 8";
     EXPECT_EQ(2, settings.fontPresetCount) << "only two presets exist";
     EXPECT_EQ(32u, strlen(settings.fontPresets[0].title)) << "titles keep 32 bytes and their terminator";
@@ -210,8 +293,8 @@ TEST_F(Settings, OutOfRangeValuesAreMadeSafe)
     writeIni("[Common]\r\nQuaote=2000000000\r\nQuaoteStr=>\r\n[Font]\r\nNum=-3\r\n");
     loadSettings();
     EXPECT_EQ(MAX_QUOTE_LIST_LENGTH, settings.quoteListLength) << "a huge length is capped";
-    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH) * 4 + 11, state.markerEscapedSize);
-    EXPECT_STREQ(">", settings.quoteMarkers);
+    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH) * 4 + 11, quoteMarkers.escapedSize);
+    EXPECT_STREQ(">", quoteMarkers.list);
     EXPECT_EQ(0, settings.fontPresetCount);
 
     writeIni("[Send]\r\nRecolorCount=abc\r\nMarginLine=-5\r\n[View]\r\nColor=-1\r\n");

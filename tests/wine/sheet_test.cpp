@@ -424,6 +424,23 @@ const char ALL_OFF_INI[] =
     "TabKey2Space=0\r\nTabCode2Space=0\r\nFlicker=0\r\nRecolorCount=0\r\nPasteChange=0\r\n"
     "[Common]\r\nIgnoreSpace=0\r\nIgnoreColumn=0\r\nQuaote=1\r\nQuaoteStr=>\r\nFlatToolBar=0\r\n";
 
+// Every key away from the others: each colour and number its own, and the
+// switches in a pattern whose neighbours (and the two tab switches) differ,
+// then the same pattern flipped; a control reading the wrong key then shows
+// the wrong value in one of the two.
+const char MIXED_INI[] =
+    "[View]\r\nChange=1\r\nHeaderChange=0\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\n"
+    "Color5=1005\r\nHeaderColor=1006\r\nBold=1\r\nItalic=0\r\nLevelColor=0\r\nAutoColor=1\r\n"
+    "[Send]\r\nChange=0\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=1\r\nRulerColor=1008\r\nColor=1009\r\n"
+    "TabKey2Space=1\r\nTabCode2Space=0\r\nFlicker=0\r\nRecolorCount=2501\r\nPasteChange=1\r\n"
+    "[Common]\r\nIgnoreSpace=0\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=1\r\n";
+const char FLIPPED_INI[] =
+    "[View]\r\nChange=0\r\nHeaderChange=1\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\n"
+    "Color5=1005\r\nHeaderColor=1006\r\nBold=0\r\nItalic=1\r\nLevelColor=1\r\nAutoColor=0\r\n"
+    "[Send]\r\nChange=1\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=0\r\nRulerColor=1008\r\nColor=1009\r\n"
+    "TabKey2Space=0\r\nTabCode2Space=1\r\nFlicker=1\r\nRecolorCount=2501\r\nPasteChange=0\r\n"
+    "[Common]\r\nIgnoreSpace=1\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=0\r\n";
+
 struct Shown { int page; int id; enum { CHECK, TEXT, SWATCH } kind; const char* text; COLORREF colour; bool checked; };
 
 void expectShown(HWND sheet, const std::vector<Shown>& table, const char* variant)
@@ -485,8 +502,30 @@ TEST_F(Sheet, PagesShowTheCurrentSettings)
         {2, 1008, Shown::TEXT, ">", 0, false},        {2, 1009, Shown::TEXT, "0", 0, false},
         {3, 1014, Shown::CHECK, "", 0, false},
     };
+    const std::vector<Shown> mixed = {
+        {0, 1000, Shown::CHECK, "", 0, true},         {0, 1001, Shown::CHECK, "", 0, false},
+        {0, 1006, Shown::CHECK, "", 0, false},        {0, 1007, Shown::CHECK, "", 0, true},
+        {0, 1011, Shown::CHECK, "", 0, false},        {0, 1014, Shown::CHECK, "", 0, true},
+        {0, 1002, Shown::SWATCH, "", 1001, false},    {0, 1004, Shown::SWATCH, "", 1002, false},
+        {0, 1005, Shown::SWATCH, "", 1003, false},    {0, 1008, Shown::SWATCH, "", 1004, false},
+        {0, 1009, Shown::SWATCH, "", 1005, false},    {0, 1003, Shown::SWATCH, "", 1006, false},
+        {1, 1005, Shown::CHECK, "", 0, false},        {1, 1001, Shown::CHECK, "", 0, true},
+        {1, 1000, Shown::CHECK, "", 0, false},        {1, 1004, Shown::CHECK, "", 0, false},
+        {1, 1002, Shown::CHECK, "", 0, true},         {1, 1011, Shown::CHECK, "", 0, true},
+        {1, 1009, Shown::TEXT, "71", 0, false},       {1, 1008, Shown::TEXT, "2501", 0, false},
+        {1, 1013, Shown::SWATCH, "", 1009, false},    {1, 1010, Shown::SWATCH, "", 1007, false},
+        {1, 1012, Shown::SWATCH, "", 1008, false},    {2, 1004, Shown::CHECK, "", 0, false},
+        {2, 1008, Shown::TEXT, ">,#", 0, false},      {2, 1009, Shown::TEXT, "5", 0, false},
+        {3, 1014, Shown::CHECK, "", 0, true},
+    };
+    std::vector<Shown> flipped = mixed;
+    for (Shown& s : flipped)
+        s.checked = s.kind == Shown::CHECK && !s.checked;
     struct Variant { const char* name; const char* ini; const std::vector<Shown>* table; };
-    const Variant variants[] = {{"all on", ALL_ON_INI, &allOn}, {"all off", ALL_OFF_INI, &allOff}};
+    const Variant variants[] = {{"all on", ALL_ON_INI, &allOn},
+                                {"all off", ALL_OFF_INI, &allOff},
+                                {"mixed", MIXED_INI, &mixed},
+                                {"mixed, flipped", FLIPPED_INI, &flipped}};
     for (const Variant& v : variants) {
         restart(v.ini);
         Run run = runSheet([&](HWND sheet) {

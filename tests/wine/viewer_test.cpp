@@ -494,6 +494,27 @@ TEST_F(ViewerSignature, SignatureAndDeepQuotesReadBackPerCharacter)
     expectEachCharacter(shown, baseline, next.body[1], 0, true, &cursor);
 }
 
+// The signature key alone, quote and header colouring off: the signature is
+// still coloured, and everything before it keeps the host's look.
+TEST_F(ViewerSignature, SignatureAloneIsColouredWithQuotesAndHeaderOff)
+{
+    const COLORREF SIGNATURE_COLOR = RGB(90, 60, 30);
+    writeIni(viewIni({"", 0, 0, 1, 0, 0}) + "SignatureChange=1\r\nSignatureColor="
+             + std::to_string(SIGNATURE_COLOR) + "\r\n");
+    start();
+    HostMessage m = oneQuoteMessage();
+    m.body = {"本文です。", "> 一段の引用", "-- ", "山田 太郎"};
+    HWND shown, baseline;
+    showBoth(hostRtfPieces(m), &shown, &baseline);
+    ASSERT_EQ(expectedText(m), controlText(shown));
+    LONG cursor = 0;
+    expectEachCharacter(shown, baseline, m.subject, 0, true, &cursor);
+    expectEachCharacter(shown, baseline, m.body[0], 0, true, &cursor);
+    expectEachCharacter(shown, baseline, m.body[1], 0, true, &cursor);
+    expectEachCharacter(shown, baseline, m.body[2], SIGNATURE_COLOR, false, &cursor);
+    expectEachCharacter(shown, baseline, m.body[3], SIGNATURE_COLOR, false, &cursor);
+}
+
 // ---------------------------------------------------------------------------
 // The reading keys.
 

@@ -8,9 +8,8 @@
 
 static INT_PTR onCommonInit(HWND page)
 {
-    checkIf(page, IDC_COMMON_IGNORE_SPACE, settings.ignoreLeadingSpaces);
-    SetDlgItemTextA(page, IDC_COMMON_MARKERS, settings.quoteMarkers ? settings.quoteMarkers : "");
-    setNumberText(page, IDC_COMMON_IGNORE_COLUMN, settings.ignoreColumn);
+    showPageKeys(page, COMMON_KEYS);
+    SetDlgItemTextA(page, IDC_COMMON_MARKERS, quoteMarkers.list ? quoteMarkers.list : "");
     return FALSE;
 }
 
@@ -49,7 +48,7 @@ static void applyCommonPage(HWND page)
         return;
     char columnText[NUMBER_TEXT_SIZE];
     readNumberText(page, IDC_COMMON_IGNORE_COLUMN, columnText);
-    settings.ignoreLeadingSpaces = checkedFlag(page, IDC_COMMON_IGNORE_SPACE);
+    takePageKeys(page, COMMON_KEYS);
     settings.ignoreColumn = atoi(columnText);
     saveCommonSettings(markers, static_cast<int>(markerLength), columnText);
     free(markers);

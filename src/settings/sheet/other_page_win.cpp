@@ -5,7 +5,7 @@
 
 static INT_PTR onOtherInit(HWND page)
 {
-    checkIf(page, IDC_OTHER_FLAT_TOOLBAR, settings.flatToolbar);
+    showPageKeys(page, OTHER_KEYS);
     return FALSE;
 }
 
@@ -14,7 +14,7 @@ static INT_PTR onOtherInit(HWND page)
 static INT_PTR onOtherNotify(HWND page, const NMHDR* header)
 {
     if (header->code == static_cast<UINT>(PSN_APPLY)) {
-        settings.flatToolbar = checkedFlag(page, IDC_OTHER_FLAT_TOOLBAR);
+        takePageKeys(page, OTHER_KEYS);
         saveOtherSettings();
     }
     return TRUE;

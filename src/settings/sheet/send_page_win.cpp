@@ -30,21 +30,9 @@ bool updateMarginControls(HWND page)
     return on;
 }
 
-static bool isSendSwatch(int id)
-{
-    return id == IDC_SEND_QUOTE_COLOR || id == IDC_SEND_MARGIN_COLOR || id == IDC_SEND_RULER_COLOR;
-}
-
 static INT_PTR onSendInit(HWND page)
 {
-    checkIf(page, IDC_SEND_QUOTE_CHANGE, settings.sendQuoteColoring);
-    checkIf(page, IDC_SEND_TAB_KEY, settings.tabKeyToSpaces);
-    checkIf(page, IDC_SEND_TAB_CODE, settings.tabCodeToSpaces);
-    checkIf(page, IDC_SEND_FLICKER, settings.suppressFlicker);
-    checkIf(page, IDC_SEND_PASTE_CHANGE, settings.colorOnPaste);
-    setNumberText(page, IDC_SEND_MARGIN_LINE, settings.marginColumn);
-    setNumberText(page, IDC_SEND_RECOLOR_COUNT, settings.recolorThreshold);
-    checkIf(page, IDC_SEND_RULER, settings.showRuler);
+    showPageKeys(page, SEND_KEYS);
     updateSendQuoteControls(page);
     updateRulerControls(page);
     updateMarginControls(page);
@@ -65,8 +53,8 @@ static INT_PTR onSendCommand(HWND page, int id, int code)
         updateMarginControls(page);
         return TRUE;
     }
-    if (isSendSwatch(id))
-        pickColor(page, *workingColourOf(id));
+    if (COLORREF* colour = pageSwatchColour(SEND_KEYS, id))
+        pickColor(page, *colour);
     return FALSE;
 }
 
@@ -87,21 +75,13 @@ static INT_PTR onSendDrawItem(HWND page, DRAWITEMSTRUCT* item)
 // re-formatted from their values.
 static void applySendPage(HWND page)
 {
-    settings.sendQuoteColoring = checkedFlag(page, IDC_SEND_QUOTE_CHANGE);
-    settings.showRuler = checkedFlag(page, IDC_SEND_RULER);
-    settings.tabKeyToSpaces = checkedFlag(page, IDC_SEND_TAB_KEY);
-    settings.tabCodeToSpaces = checkedFlag(page, IDC_SEND_TAB_CODE);
-    settings.suppressFlicker = checkedFlag(page, IDC_SEND_FLICKER);
-    settings.colorOnPaste = checkedFlag(page, IDC_SEND_PASTE_CHANGE);
+    takePageKeys(page, SEND_KEYS);
     char marginText[NUMBER_TEXT_SIZE];
     char thresholdText[NUMBER_TEXT_SIZE];
     readNumberText(page, IDC_SEND_MARGIN_LINE, marginText);
     settings.marginColumn = atoi(marginText);
     readNumberText(page, IDC_SEND_RECOLOR_COUNT, thresholdText);
     settings.recolorThreshold = atoi(thresholdText);
-    settings.sendQuoteColor = state.editSendQuoteColor;
-    settings.rulerColor = state.editRulerColor;
-    settings.marginColor = state.editMarginColor;
     saveSendSettings(marginText, thresholdText);
 }
 

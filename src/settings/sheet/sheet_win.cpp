@@ -23,12 +23,47 @@ static_assert(sizeof(void*) != 4 || offsetof(PROPSHEETHEADERA, pfnCallback) + si
 // cancelled sheet leaves the settings as they were.
 static void fillWorkingColours()
 {
-    for (int k = 0; k < 5; ++k)
-        state.editQuoteColors[k] = settings.quoteColors[k];
-    state.editHeaderColor = settings.headerColor;
-    state.editSendQuoteColor = settings.sendQuoteColor;
-    state.editMarginColor = settings.marginColor;
-    state.editRulerColor = settings.rulerColor;
+    for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {
+        const IniKey& k = HUESCOPE_KEYS[i];
+        if (k.kind == COLOR && k.control)
+            *workingColourOf(k.control) = *static_cast<const uint32_t*>(k.field);
+    }
+}
+
+COLORREF* pageSwatchColour(KeyGroup group, int id)
+{
+    for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {
+        const IniKey& k = HUESCOPE_KEYS[i];
+        if (k.group == group && k.kind == COLOR && k.control == id)
+            return workingColourOf(id);
+    }
+    return NULL;
+}
+
+void showPageKeys(HWND page, KeyGroup group)
+{
+    for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {
+        const IniKey& k = HUESCOPE_KEYS[i];
+        if (k.group != group || !k.control)
+            continue;
+        if (k.kind == FLAG)
+            checkIf(page, k.control, *static_cast<const int*>(k.field));
+        else if (k.kind == NUMBER)
+            setNumberText(page, k.control, *static_cast<const int*>(k.field));
+    }
+}
+
+void takePageKeys(HWND page, KeyGroup group)
+{
+    for (size_t i = 0; i < HUESCOPE_KEY_COUNT; ++i) {
+        const IniKey& k = HUESCOPE_KEYS[i];
+        if (k.group != group || !k.control)
+            continue;
+        if (k.kind == FLAG)
+            *static_cast<int*>(k.field) = checkedFlag(page, k.control);
+        else if (k.kind == COLOR)
+            *static_cast<uint32_t*>(k.field) = *workingColourOf(k.control);
+    }
 }
 
 // The first-version record sizes keep the sheet within what every comctl32

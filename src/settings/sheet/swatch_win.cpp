@@ -1,5 +1,5 @@
 // The colour swatch buttons of the option pages and the colour dialog they
-// open. Every swatch shows one working colour (state.edit...).
+// open. Every swatch shows one working colour (sheetColours).
 #include "shell/plugin_state.h"
 #include <commdlg.h>
 #include "shell/resource.h"
@@ -8,18 +8,20 @@
 // Swatch identifiers do not clash across pages: the View page's and the
 // Send page's swatches have distinct numbers, and the controls that share a
 // number with a swatch on another page are never owner-drawn.
+SheetColours sheetColours;
+
 COLORREF* workingColourOf(int id)
 {
     switch (id) {
-    case IDC_VIEW_QUOTE_COLOR1: return &state.editQuoteColors[0];
-    case IDC_VIEW_QUOTE_COLOR2: return &state.editQuoteColors[1];
-    case IDC_VIEW_QUOTE_COLOR3: return &state.editQuoteColors[2];
-    case IDC_VIEW_QUOTE_COLOR4: return &state.editQuoteColors[3];
-    case IDC_VIEW_QUOTE_COLOR5: return &state.editQuoteColors[4];
-    case IDC_VIEW_HEADER_COLOR: return &state.editHeaderColor;
-    case IDC_SEND_MARGIN_COLOR: return &state.editMarginColor;
-    case IDC_SEND_RULER_COLOR: return &state.editRulerColor;
-    case IDC_SEND_QUOTE_COLOR: return &state.editSendQuoteColor;
+    case IDC_VIEW_QUOTE_COLOR1: return &sheetColours.quote[0];
+    case IDC_VIEW_QUOTE_COLOR2: return &sheetColours.quote[1];
+    case IDC_VIEW_QUOTE_COLOR3: return &sheetColours.quote[2];
+    case IDC_VIEW_QUOTE_COLOR4: return &sheetColours.quote[3];
+    case IDC_VIEW_QUOTE_COLOR5: return &sheetColours.quote[4];
+    case IDC_VIEW_HEADER_COLOR: return &sheetColours.header;
+    case IDC_SEND_MARGIN_COLOR: return &sheetColours.margin;
+    case IDC_SEND_RULER_COLOR: return &sheetColours.ruler;
+    case IDC_SEND_QUOTE_COLOR: return &sheetColours.sendQuote;
     default: return NULL;
     }
 }
@@ -62,18 +64,18 @@ void pickColor(HWND page, COLORREF& colour)
 {
     CHOOSECOLORA choice;
     ZeroMemory(&choice, sizeof choice);
-    ZeroMemory(state.customColors, sizeof state.customColors);
+    ZeroMemory(sheetColours.custom, sizeof sheetColours.custom);
     for (int k = 0; k < 5; ++k)
-        state.customColors[k] = rgbOnly(state.editQuoteColors[k]);
-    state.customColors[5] = rgbOnly(state.editSendQuoteColor);
-    state.customColors[6] = rgbOnly(state.editHeaderColor);
-    state.customColors[7] = rgbOnly(state.editMarginColor);
-    state.customColors[8] = rgbOnly(state.editRulerColor);
+        sheetColours.custom[k] = rgbOnly(sheetColours.quote[k]);
+    sheetColours.custom[5] = rgbOnly(sheetColours.sendQuote);
+    sheetColours.custom[6] = rgbOnly(sheetColours.header);
+    sheetColours.custom[7] = rgbOnly(sheetColours.margin);
+    sheetColours.custom[8] = rgbOnly(sheetColours.ruler);
 
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = page;
     choice.rgbResult = rgbOnly(colour);
-    choice.lpCustColors = state.customColors;
+    choice.lpCustColors = sheetColours.custom;
     choice.Flags = CC_RGBINIT;
     if (ChooseColorA(&choice) == TRUE)
         colour = choice.rgbResult;

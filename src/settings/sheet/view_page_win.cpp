@@ -3,21 +3,6 @@
 #include "shell/resource.h"
 #include "settings/sheet/sheet.h"
 
-static bool isViewSwatch(int id)
-{
-    switch (id) {
-    case IDC_VIEW_QUOTE_COLOR1:
-    case IDC_VIEW_QUOTE_COLOR2:
-    case IDC_VIEW_QUOTE_COLOR3:
-    case IDC_VIEW_QUOTE_COLOR4:
-    case IDC_VIEW_QUOTE_COLOR5:
-    case IDC_VIEW_HEADER_COLOR:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Applied in this order, so that the last switch that turns a control off
 // wins: the gradient fills depths 2 to 4 itself, depth colours need the
 // level switch, and nothing of the quote group works without quote colouring.
@@ -70,12 +55,7 @@ static bool isViewSwatchFlat(HWND page, int id)
 static INT_PTR onViewInit(HWND page)
 {
     centreSheet(page);
-    checkIf(page, IDC_VIEW_QUOTE_CHANGE, settings.viewQuoteColoring);
-    checkIf(page, IDC_VIEW_HEADER_CHANGE, settings.viewHeaderColoring);
-    checkIf(page, IDC_VIEW_ITALIC, settings.quoteItalic);
-    checkIf(page, IDC_VIEW_BOLD, settings.quoteBold);
-    checkIf(page, IDC_VIEW_LEVEL_COLOR, settings.colorByLevel);
-    checkIf(page, IDC_VIEW_AUTO_COLOR, settings.autoGradient);
+    showPageKeys(page, VIEW_KEYS);
     updateViewControls(page);
     return FALSE;
 }
@@ -87,8 +67,8 @@ static INT_PTR onViewCommand(HWND page, int id, int code)
         updateViewControls(page);
         return TRUE;
     }
-    if (isViewSwatch(id))
-        pickColor(page, *workingColourOf(id));
+    if (COLORREF* colour = pageSwatchColour(VIEW_KEYS, id))
+        pickColor(page, *colour);
     return FALSE;
 }
 
@@ -98,24 +78,12 @@ static INT_PTR onViewDrawItem(HWND page, DRAWITEMSTRUCT* item)
     return FALSE;
 }
 
-static void applyViewPage(HWND page)
-{
-    settings.viewQuoteColoring = checkedFlag(page, IDC_VIEW_QUOTE_CHANGE);
-    settings.viewHeaderColoring = checkedFlag(page, IDC_VIEW_HEADER_CHANGE);
-    settings.quoteBold = checkedFlag(page, IDC_VIEW_BOLD);
-    settings.quoteItalic = checkedFlag(page, IDC_VIEW_ITALIC);
-    settings.colorByLevel = checkedFlag(page, IDC_VIEW_LEVEL_COLOR);
-    settings.autoGradient = checkedFlag(page, IDC_VIEW_AUTO_COLOR);
-    settings.headerColor = state.editHeaderColor;
-    for (int k = 0; k < 5; ++k)
-        settings.quoteColors[k] = state.editQuoteColors[k];
-    saveViewSettings();   // also recomputes levelColors
-}
-
 static INT_PTR onViewNotify(HWND page, const NMHDR* header)
 {
-    if (header->code == static_cast<UINT>(PSN_APPLY))
-        applyViewPage(page);
+    if (header->code == static_cast<UINT>(PSN_APPLY)) {
+        takePageKeys(page, VIEW_KEYS);
+        saveViewSettings();   // also recomputes levelColors
+    }
     return TRUE;
 }
 

@@ -106,7 +106,7 @@ std::string windowText(HWND window)
 }
 
 ModalWatcher::ModalWatcher(const char* caption, std::function<void(HWND)> act, DWORD timeoutMs)
-    : caption_(caption), act_(act), timeout_(timeoutMs), found_(0)
+    : caption_(caption), act_(act), timeout_(timeoutMs), found_(0), leftOpen_(0)
 {
     started_ = CreateEventA(NULL, TRUE, FALSE, NULL);
     thread_ = CreateThread(NULL, 0, run, this, 0, NULL);
@@ -128,7 +128,32 @@ bool ModalWatcher::join()
         CloseHandle(thread_);
         thread_ = NULL;
     }
+    if (leftOpen_) {
+        leftOpen_ = 0;
+        ADD_FAILURE() << "\"" << caption_ << "\" did not close after the test acted on it";
+    }
     return found_ != 0;
+}
+
+static bool waitUntilClosed(HWND dialog, DWORD capMs)
+{
+    const DWORD start = GetTickCount();
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        if (GetTickCount() - start >= capMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// A dialog that outlives what the test did to it would keep the modal call,
+// and the test, waiting for CTest's own timeout. It is ended from here: as a
+// dialog if it is one, else by ending its thread's modal loop.
+static void endLeftOpenDialog(HWND dialog)
+{
+    EndDialog(dialog, 0);
+    if (!waitUntilClosed(dialog, 2000))
+        PostThreadMessageA(GetWindowThreadProcessId(dialog, NULL), WM_QUIT, 0, 0);
 }
 
 DWORD WINAPI ModalWatcher::run(void* self)
@@ -145,6 +170,10 @@ DWORD WINAPI ModalWatcher::run(void* self)
             SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, w->timeout_, &answer);
             w->found_ = 1;
             w->act_(dialog);
+            if (!waitUntilClosed(dialog, w->timeout_)) {
+                w->leftOpen_ = 1;
+                endLeftOpenDialog(dialog);
+            }
             return 0;
         }
         Sleep(20);

@@ -41,7 +41,8 @@ const DWORD WAIT_CAP_MS = 20000;
 
 // Waits on another thread for a top-level window of class "#32770" with the
 // given caption, then calls act(window) on that thread. Gives up after
-// timeoutMs. join() returns whether the window was found.
+// timeoutMs. join() returns whether the window was found; a window still
+// shown timeoutMs after act is ended by the watcher and fails the test.
 class ModalWatcher {
 public:
     ModalWatcher(const char* caption, std::function<void(HWND)> act, DWORD timeoutMs = WAIT_CAP_MS);
@@ -55,6 +56,7 @@ private:
     HANDLE thread_;
     HANDLE started_;
     volatile LONG found_;
+    volatile LONG leftOpen_;
 };
 HWND findDialog(const char* caption);
 

@@ -12,6 +12,8 @@ struct DbcsTable {
 
 // Code page 932 (Shift_JIS): lead 81-9F, E0-FC; trail 40-7E, 80-FC.
 const DbcsTable& cp932Table();
+// The system's, filled once from the ANSI code page (Win32 side only).
+const DbcsTable& systemDbcsTable();
 
 inline bool isLeadByte(const DbcsTable& t, unsigned char b) { return t.lead[b] != 0; }
 inline bool isTrailByte(const DbcsTable& t, unsigned char b) { return t.trail[b] != 0; }

@@ -1,6 +1,6 @@
 // The ANSI code page's lead and trail bytes, for the platform-free core.
-#include "compose/compose.h"
-#include "compose/dbcs.h"
+#include <windows.h>
+#include "text/dbcs.h"
 
 static DbcsTable makeSystemTable()
 {

@@ -1,4 +1,4 @@
-#include "compose/dbcs.h"
+#include "text/dbcs.h"
 
 static DbcsTable makeCp932()
 {
