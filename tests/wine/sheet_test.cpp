@@ -434,12 +434,14 @@ const char MIXED_INI[] =
     "[Send]\r\nChange=0\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=1\r\nRulerColor=1008\r\nColor=1009\r\n"
     "TabKey2Space=1\r\nTabCode2Space=0\r\nFlicker=0\r\nRecolorCount=2501\r\nPasteChange=1\r\n"
     "[Common]\r\nIgnoreSpace=0\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=1\r\n";
-const char FLIPPED_INI[] =
-    "[View]\r\nChange=0\r\nHeaderChange=1\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\n"
-    "Color5=1005\r\nHeaderColor=1006\r\nBold=0\r\nItalic=1\r\nLevelColor=1\r\nAutoColor=0\r\n"
-    "[Send]\r\nChange=1\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=0\r\nRulerColor=1008\r\nColor=1009\r\n"
-    "TabKey2Space=0\r\nTabCode2Space=1\r\nFlicker=1\r\nRecolorCount=2501\r\nPasteChange=0\r\n"
-    "[Common]\r\nIgnoreSpace=1\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=0\r\n";
+// The same, every switch flipped: a "=0" line becomes "=1", a "=1" line "=0".
+static std::string flippedSwitches(std::string ini)
+{
+    for (size_t at = ini.find('='); at != std::string::npos; at = ini.find('=', at + 1))
+        if ((ini[at + 1] == '0' || ini[at + 1] == '1') && ini.compare(at + 2, 2, "\r\n") == 0)
+            ini[at + 1] ^= 1;
+    return ini;
+}
 
 struct Shown { int page; int id; enum { CHECK, TEXT, SWATCH } kind; const char* text; COLORREF colour; bool checked; };
 
@@ -518,6 +520,7 @@ TEST_F(Sheet, PagesShowTheCurrentSettings)
         {2, 1008, Shown::TEXT, ">,#", 0, false},      {2, 1009, Shown::TEXT, "5", 0, false},
         {3, 1014, Shown::CHECK, "", 0, true},
     };
+    const std::string flippedIni = flippedSwitches(MIXED_INI);
     std::vector<Shown> flipped = mixed;
     for (Shown& s : flipped)
         s.checked = s.kind == Shown::CHECK && !s.checked;
@@ -525,7 +528,7 @@ TEST_F(Sheet, PagesShowTheCurrentSettings)
     const Variant variants[] = {{"all on", ALL_ON_INI, &allOn},
                                 {"all off", ALL_OFF_INI, &allOff},
                                 {"mixed", MIXED_INI, &mixed},
-                                {"mixed, flipped", FLIPPED_INI, &flipped}};
+                                {"mixed, flipped", flippedIni.c_str(), &flipped}};
     for (const Variant& v : variants) {
         restart(v.ini);
         Run run = runSheet([&](HWND sheet) {

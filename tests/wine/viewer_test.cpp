@@ -509,10 +509,8 @@ TEST_F(ViewerSignature, SignatureAloneIsColouredWithQuotesAndHeaderOff)
     ASSERT_EQ(expectedText(m), controlText(shown));
     LONG cursor = 0;
     expectEachCharacter(shown, baseline, m.subject, 0, true, &cursor);
-    expectEachCharacter(shown, baseline, m.body[0], 0, true, &cursor);
-    expectEachCharacter(shown, baseline, m.body[1], 0, true, &cursor);
-    expectEachCharacter(shown, baseline, m.body[2], SIGNATURE_COLOR, false, &cursor);
-    expectEachCharacter(shown, baseline, m.body[3], SIGNATURE_COLOR, false, &cursor);
+    for (size_t i = 0; i < m.body.size(); ++i)
+        expectEachCharacter(shown, baseline, m.body[i], i < 2 ? 0 : SIGNATURE_COLOR, i < 2, &cursor);
 }
 
 // ---------------------------------------------------------------------------

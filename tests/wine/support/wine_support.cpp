@@ -137,12 +137,9 @@ bool ModalWatcher::join()
 
 static bool waitUntilClosed(HWND dialog, DWORD capMs)
 {
-    const DWORD start = GetTickCount();
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+    for (const DWORD start = GetTickCount(); IsWindow(dialog) && IsWindowVisible(dialog); Sleep(20))
         if (GetTickCount() - start >= capMs)
             return false;
-        Sleep(20);
-    }
     return true;
 }
 
