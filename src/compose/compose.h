@@ -7,7 +7,8 @@
 // expansion's output, and the ruler's font and measurements.
 struct ComposeState {
     WNDPROC savedProc;
-    char* pendingText;
+    char* pendingText;      // a long reply as set, put back on its timer's tick
+    HWND pendingControl;    // the control whose tick it waits for
     char* conversionBuffer;
     HFONT rulerFont;
     int rulerHeight;

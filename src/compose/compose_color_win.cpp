@@ -218,10 +218,12 @@ HUESCOPE_EXPORT void WINAPI ZekSendInitMenu(int, HMENU menu, int kind)
 // nothing to colour it from, so no tick may come: re-inserting a missing
 // text would empty the control, and an older copy would bring back text the
 // host has just replaced.
-//
 // The copy belongs to the control whose tick it waits for: another compose
 // window's tick never puts it back.
-static HWND deferredControl;
+static bool deferredFor(HWND control)
+{
+    return compose.pendingText && control == compose.pendingControl;
+}
 
 LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 {
@@ -229,12 +231,12 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
     const size_t length = strlen(shown);
     free(compose.pendingText);
     compose.pendingText = duplicateText(shown, length);
-    deferredControl = NULL;
+    compose.pendingControl = NULL;
     LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
     const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
     if (length >= threshold) {   // length + 1 > threshold, without the overflow
         if (compose.pendingText) {
-            deferredControl = control;
+            compose.pendingControl = control;
             SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
         } else {
             KillTimer(control, RECOLOR_TIMER_ID);
@@ -253,11 +255,11 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 void finishDeferredColoring(HWND control)
 {
     KillTimer(control, RECOLOR_TIMER_ID);
-    if (!compose.pendingText || control != deferredControl)
+    if (!deferredFor(control))
         return;
     char* text = compose.pendingText;
     compose.pendingText = NULL;
-    deferredControl = NULL;
+    compose.pendingControl = NULL;
     SendMessageA(control, EM_SETSEL, 0, -1);
     // Through the hook, so that colorReplaceSel colours it; its tabs were
     // converted when it was set.
@@ -270,7 +272,7 @@ void finishDeferredColoring(HWND control)
 // back: the colouring comes first, then the edit goes where the user made it.
 void colorBeforeEdit(HWND control)
 {
-    if (!compose.pendingText || control != deferredControl)
+    if (!deferredFor(control))
         return;
     CHARRANGE selection = readSelection(control);
     finishDeferredColoring(control);

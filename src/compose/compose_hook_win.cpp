@@ -17,6 +17,7 @@ void releaseComposeResources()
     compose.conversionBuffer = NULL;
     free(compose.pendingText);
     compose.pendingText = NULL;
+    compose.pendingControl = NULL;
 }
 
 // The RichEdit 2.0 control's own timers that keep running when flicker
