@@ -229,29 +229,20 @@ const Pieces& pieces()
 // ---------------------------------------------------------------------------
 // The settings the plug-in ships with
 
-// The marker forms are prepared once, as the plug-in does when the list is
-// applied; the matcher is a copy, so a holder must outlive the matchers it
-// hands out and must not be copied itself.
+// The default list set once, as the plug-in sets it when the settings are
+// read (IgnoreSpace on, IgnoreColumn no limit).
 struct Matcher {
-    std::string list = DEFAULT_QUOTE_MARKERS;
-    std::vector<char> scratch = std::vector<char>(list.size() + 1);
-    std::vector<char> escaped = std::vector<char>(4 * list.size() + 11);
-    QuoteMarkerForms forms{};
-    Matcher() = default;
-    Matcher(const Matcher&) = delete;
-    Matcher& operator=(const Matcher&) = delete;
-    QuoteMatcher get()
+    QuoteMarkers m{};
+    Matcher()
     {
-        // IgnoreSpace defaults to on, IgnoreColumn to no limit.
-        QuoteMatcher m{list.c_str(), 1, 0, scratch.data(), scratch.size(), escaped.data(),
-                       escaped.size(), nullptr};
-        if (!forms.list && !prepareQuoteMarkers(m, &forms)) {
-            fprintf(stderr, "huescope_bench: the default marker list cannot be prepared\n");
+        if (!setQuoteMarkers(m, DEFAULT_QUOTE_MARKERS, DEFAULT_QUOTE_LIST_LENGTH, 1, 0)) {
+            fprintf(stderr, "huescope_bench: the default marker list cannot be set\n");
             exit(2);
         }
-        m.forms = &forms;
-        return m;
     }
+    ~Matcher() { releaseQuoteMarkers(m); }
+    Matcher(const Matcher&) = delete;
+    Matcher& operator=(const Matcher&) = delete;
 };
 
 ViewColoring defaultColoring()
@@ -281,7 +272,7 @@ bool checkSamples()
     bool ok = true;
     const QuoteSample& s = quoteSample();
     Matcher holder;
-    const QuoteMatcher m = holder.get();
+    const QuoteMarkers& m = holder.m;
     for (bool escaped : {false, true}) {
         const LineBlock& lines = escaped ? s.rtf : s.plain;
         unsigned total = 0;
@@ -398,7 +389,7 @@ struct QuoteDepthPair {
     const LineBlock& lines;
     bool escaped;
     Matcher holder;
-    QuoteMatcher m = holder.get();
+    const QuoteMarkers& m = holder.m;
 
     explicit QuoteDepthPair(bool rtf) : lines(rtf ? quoteSample().rtf : quoteSample().plain), escaped(rtf) {}
     void core()
@@ -448,7 +439,7 @@ struct PiecePair {
     const std::string& piece;
     std::vector<char> buffer = std::vector<char>(RICH_EDIT_READ_SIZE, 'x');
     Matcher holder;
-    QuoteMatcher m = holder.get();
+    const QuoteMarkers& m = holder.m;
     ViewColoring coloring = defaultColoring();
 
     explicit PiecePair(const std::string* p) : piece(*p) {}

@@ -2,9 +2,13 @@
 #pragma once
 #include "shell/plugin_state.h"
 
+// The ruler's copy of the caret's line: up to 1 024 bytes read and more.
+const size_t LINE_BUFFER_SIZE = 1027;
+
 // What the compose window keeps between messages: the procedure its hook
 // passes messages on to, the text the deferred colouring puts back, tab
-// expansion's output, and the ruler's font and measurements.
+// expansion's output, and the ruler's font, measurements and copy of the
+// caret's line.
 struct ComposeState {
     WNDPROC savedProc;
     char* pendingText;      // a long reply as set, put back on its timer's tick
@@ -13,6 +17,7 @@ struct ComposeState {
     HFONT rulerFont;
     int rulerHeight;
     int editorCharWidth;
+    char lineBuffer[LINE_BUFFER_SIZE];
 };
 
 extern ComposeState compose;

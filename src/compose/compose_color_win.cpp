@@ -100,7 +100,8 @@ void colorLines(HWND control, const char* text, LONG start)
             // A line is judged on its own bytes: it ends where its separator was.
             copy[line.byteStart + line.byteLength] = '\0';
             selectRange(control, static_cast<LONG>(line.cpStart), static_cast<LONG>(end));
-            setSelectionColor(control, lineColorForDepth(quoteDepth(copy + line.byteStart, false)));
+            const unsigned depth = quoteDepth(quoteMarkers, copy + line.byteStart, false);
+            setSelectionColor(control, lineColorForDepth(depth));
         }
         free(copy);
     }

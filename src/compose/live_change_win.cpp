@@ -154,7 +154,7 @@ static void checkLine(LiveControl* live, const char* line, LONG from, LONG to, c
 {
     if (from >= to)
         return;   // an empty line has nothing to colour
-    const COLORREF wanted = rgbOnly(lineColorForDepth(quoteDepth(line, false)));
+    const COLORREF wanted = rgbOnly(lineColorForDepth(quoteDepth(quoteMarkers, line, false)));
     if (lineHasColor(live, from, to, edit, static_cast<long>(wanted))) {
         flushPending(live, pending);
         return;

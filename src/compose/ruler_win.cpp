@@ -126,22 +126,21 @@ static uint32_t caretColumn(HWND control)
         lineStart = 0;
     const int64_t offset = static_cast<int64_t>(selection.cpMax) - lineStart;
     const int64_t lineChars = SendMessageA(control, EM_LINELENGTH, static_cast<WPARAM>(lineStart), 0);
-    // Without a line buffer (cleaned up, or never allocated) nothing can be
-    // read; a line too long to read gives the raw offset as well.
-    if (lineChars > CARET_LINE_READ_LIMIT || !state.lineBuffer)
+    // A line too long to read gives the raw offset.
+    if (lineChars > CARET_LINE_READ_LIMIT)
         return rawOffsetColumn(offset);
     if (offset <= 0)
         return 0;
 
-    char* buffer = state.lineBuffer;
+    char* buffer = compose.lineBuffer;
     const WORD request =
         state.isRichEdit20 && lineChars > SAFE_WIDE_REQUEST ? SAFE_WIDE_REQUEST : FULL_LINE_REQUEST;
     // Cleared first: a control may report more bytes than it wrote, and
     // what it left alone must end the text instead of an earlier line.
-    memset(buffer, 0, LINE_BUFFER_SIZE);
+    memset(buffer, 0, sizeof compose.lineBuffer);
     memcpy(buffer, &request, sizeof request);
     const LRESULT copied = SendMessageA(control, EM_GETLINE, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(buffer));
-    const size_t length = copiedLineLength(buffer, LINE_BUFFER_SIZE, copied);
+    const size_t length = copiedLineLength(buffer, sizeof compose.lineBuffer, copied);
     // A read that stops short of the caret (the request was cut, or the
     // control copied less) cannot place it; the raw offset is the honest
     // fallback, the same as for a line too long to read.

@@ -3,23 +3,12 @@
 #include "text/dbcs.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
-
-// The caller sizes both working buffers from the length of the whole list, so
-// that every marker's compared form fits. A caller that got this wrong (or
-// has not allocated them yet) gets no match rather than an overrun.
-bool buffersFitList(const QuoteMatcher& m, size_t listLength)
-{
-    if (!m.scratch || !m.escaped)
-        return false;
-    if (listLength > (SIZE_MAX - 11) / 4)
-        return false;
-    return m.scratchSize >= listLength + 1 && m.escapedSize >= 4 * listLength + 11;
-}
 
 // One byte the way the host's RTF writes a byte of a double-byte character:
 // "\'" and the value as printf's "%2x" gives it, lower-case and padded with
@@ -100,34 +89,9 @@ size_t firstMatchingForm(const QuoteFormSet& set, const char* text)
     return 0;
 }
 
-// The prepared forms when they were built from m's list into m's buffers
-// (and the buffers still hold them), otherwise null.
-inline const QuoteMarkerForms* preparedForms(const QuoteMatcher& m)
+const QuoteFormSet& formsOfKind(const QuoteMarkers& m, bool escaped)
 {
-    const QuoteMarkerForms* f = m.forms;
-    if (f && f->list && f->list == m.markers && f->plain.forms == m.scratch
-        && f->escaped.forms == m.escaped && f->plain.size <= m.scratchSize
-        && f->escaped.size <= m.escapedSize)
-        return f;
-    return nullptr;
-}
-
-// Forms fit for m: the prepared ones, otherwise built now into local. Null
-// when there are none. A build writes over the working buffers, so prepared
-// forms that lived there (of a list since replaced without being applied)
-// are dropped rather than trusted once that list is back.
-inline const QuoteMarkerForms* usableForms(const QuoteMatcher& m, QuoteMarkerForms* local)
-{
-    if (const QuoteMarkerForms* f = preparedForms(m))
-        return f;
-    if (m.forms && (m.forms->plain.forms == m.scratch || m.forms->escaped.forms == m.escaped))
-        m.forms->list = nullptr;
-    return prepareQuoteMarkers(m, local) ? local : nullptr;
-}
-
-const QuoteFormSet& formsOfKind(const QuoteMarkerForms& f, bool escaped)
-{
-    return escaped ? f.escaped : f.plain;
+    return escaped ? m.escaped : m.plain;
 }
 
 inline size_t countLeadingSpaces(const char* text)
@@ -152,7 +116,7 @@ bool columnBeyondLimit(int ignoreColumn, size_t column)
 // double-byte space ends the quote), and must start before ignoreColumn,
 // counted from 1 at the start of text, i.e. from the end of the previous marker.
 // Returns the bytes covered, spaces included, or 0.
-inline size_t markerAfterSpaces(const QuoteMatcher& m, const QuoteFormSet& set, const char* text,
+inline size_t markerAfterSpaces(const QuoteMarkers& m, const QuoteFormSet& set, const char* text,
                                 bool firstOfLine)
 {
     if (!m.ignoreLeadingSpaces && firstOfLine)
@@ -168,94 +132,109 @@ inline size_t markerAfterSpaces(const QuoteMatcher& m, const QuoteFormSet& set, 
 
 } // namespace
 
-// Each entry of the list is copied once into scratch and spelled once in
-// escaped, so that matching a line compares bytes and nothing else. Both fit:
-// the plain forms with their NULs take at most the list's length plus one.
-// An entry of k bytes spells in at most 4k, so the RTF forms of e entries
-// (e - 1 commas) with their NULs take at most 4(n - (e - 1)) + e <= 4n + 1
-// for a list of n bytes.
-int prepareQuoteMarkers(const QuoteMatcher& m, QuoteMarkerForms* forms)
-{
-    if (!forms)
-        return 0;
-    *forms = QuoteMarkerForms{};
-    if (!m.markers)
-        return 0;
-    size_t listLength = strlen(m.markers);
-    if (!buffersFitList(m, listLength))
-        return 0;
+QuoteMarkers quoteMarkers;
 
-    QuoteMarkerForms f{};
-    f.plain.forms = m.scratch;
-    f.escaped.forms = m.escaped;
-    const char* entry = m.markers;
+void releaseQuoteMarkers(QuoteMarkers& markers)
+{
+    free(markers.list);
+    free(markers.plain.forms);
+    free(markers.escaped.forms);
+    markers = QuoteMarkers();
+}
+
+// Each entry of k bytes spells in at most 4k in RTF, so the RTF forms of e
+// entries (e - 1 commas) with their NULs take at most 4(n - (e - 1)) + e
+// <= 4n + 1 for a list of n bytes; the plain forms take at most n + 1. A
+// length that would overflow that arithmetic gets no room.
+char* reserveQuoteList(QuoteMarkers& markers, size_t length)
+{
+    releaseQuoteMarkers(markers);
+    if (length > (SIZE_MAX - 11) / 4)
+        return nullptr;
+    markers.list = static_cast<char*>(calloc(length + 1, 1));
+    markers.plain.forms = static_cast<char*>(calloc(length + 1, 1));
+    markers.escaped.forms = static_cast<char*>(calloc(length * 4 + 11, 1));
+    if (!markers.list || !markers.plain.forms || !markers.escaped.forms) {
+        releaseQuoteMarkers(markers);
+        return nullptr;
+    }
+    markers.room = length;
+    return markers.list;
+}
+
+// Each entry of the list is copied once into the plain forms and spelled
+// once into the RTF ones, so that matching a line compares bytes and nothing
+// else. The list is read only up to its room, whatever its writer did.
+void prepareQuoteMarkers(QuoteMarkers& markers, int ignoreLeadingSpaces, int ignoreColumn)
+{
+    markers.ignoreLeadingSpaces = ignoreLeadingSpaces;
+    markers.ignoreColumn = ignoreColumn;
+    markers.plain.size = 0;
+    markers.escaped.size = 0;
+    if (!markers.list)
+        return;
+    markers.list[markers.room] = '\0';
+    const size_t escapedRoom = markers.room * 4 + 11;
+    QuoteFormSet& plain = markers.plain;
+    QuoteFormSet& escaped = markers.escaped;
+    const char* entry = markers.list;
     for (;;) {
         size_t length = strcspn(entry, ",");
         // An empty entry (",," or a comma at either end) never matches, nor
         // does half a character in plain text.
         if (length > 0) {
-            const size_t plainAt = f.plain.size;
-            if (m.scratchSize - plainAt <= length)
-                return 0;
-            if (!endsInsideCharacter(entry, length)) {
-                memcpy(m.scratch + plainAt, entry, length);
-                m.scratch[plainAt + length] = '\0';
-                f.plain.size = plainAt + length + 1;
+            if (!endsInsideCharacter(entry, length) && plain.size + length < markers.room + 1) {
+                memcpy(plain.forms + plain.size, entry, length);
+                plain.forms[plain.size + length] = '\0';
+                plain.size += length + 1;
             }
-
-            const size_t escapedAt = f.escaped.size;
             size_t formLength = 0;
-            if (buildEscapedForm(entry, length, m.escaped + escapedAt,
-                                 m.escapedSize - escapedAt - 1, &formLength)) {
-                m.escaped[escapedAt + formLength] = '\0';
-                f.escaped.size = escapedAt + formLength + 1;
+            if (buildEscapedForm(entry, length, escaped.forms + escaped.size,
+                                 escapedRoom - escaped.size - 1, &formLength)) {
+                escaped.forms[escaped.size + formLength] = '\0';
+                escaped.size += formLength + 1;
             }
         }
         if (entry[length] == '\0')
             break;
         entry += length + 1;
     }
-    f.list = m.markers;
-    *forms = f;
-    return 1;
 }
 
-// The forms of the kind asked for, built into local when m has none of its
-// own; null when there are none.
-static const QuoteFormSet* formsFor(const QuoteMatcher& m, bool escaped, QuoteMarkerForms* local)
+int setQuoteMarkers(QuoteMarkers& markers, const char* text, size_t length, int ignoreLeadingSpaces,
+                    int ignoreColumn)
 {
-    const QuoteMarkerForms* f = usableForms(m, local);
-    return f ? &formsOfKind(*f, escaped) : nullptr;
+    char* list = reserveQuoteList(markers, length);
+    if (list && text)
+        memcpy(list, text, strnlen(text, length));
+    prepareQuoteMarkers(markers, ignoreLeadingSpaces, ignoreColumn);
+    return list != nullptr;
 }
 
-int matchMarker(const QuoteMatcher& m, const char* text, size_t* length, bool escaped)
+int matchMarker(const QuoteMarkers& m, const char* text, size_t* length, bool escaped)
 {
-    QuoteMarkerForms local;
-    const QuoteFormSet* set = text && length ? formsFor(m, escaped, &local) : nullptr;
-    const size_t matched = set ? firstMatchingForm(*set, text) : 0;
+    const size_t matched = text && length ? firstMatchingForm(formsOfKind(m, escaped), text) : 0;
     if (matched)
         *length = matched;
     return matched != 0;
 }
 
-int matchMarkerAfterSpaces(const QuoteMatcher& m, const char* text, size_t* advance, bool escaped)
+int matchMarkerAfterSpaces(const QuoteMarkers& m, const char* text, size_t* advance, bool escaped)
 {
-    QuoteMarkerForms local;
-    const QuoteFormSet* set = text && advance ? formsFor(m, escaped, &local) : nullptr;
-    const size_t covered = set ? markerAfterSpaces(m, *set, text, *advance == 0) : 0;
+    const size_t covered =
+        text && advance ? markerAfterSpaces(m, formsOfKind(m, escaped), text, *advance == 0) : 0;
     if (covered)
         *advance = covered;
     return covered != 0;
 }
 
-namespace {
-
 // A matched marker is never empty, so every round moves forward and the count
 // needs no upper bound of its own.
-unsigned depthWithForms(const QuoteMatcher& m, const QuoteMarkerForms& f, const char* text,
-                        bool escaped)
+unsigned quoteDepth(const QuoteMarkers& m, const char* text, bool escaped)
 {
-    const QuoteFormSet& set = formsOfKind(f, escaped);
+    if (!text)
+        return 0;
+    const QuoteFormSet& set = formsOfKind(m, escaped);
     unsigned depth = 0;
     size_t position = 0;
     while (size_t covered = markerAfterSpaces(m, set, text + position, depth == 0)) {
@@ -263,17 +242,6 @@ unsigned depthWithForms(const QuoteMatcher& m, const QuoteMarkerForms& f, const 
         position += covered;
     }
     return depth;
-}
-
-} // namespace
-
-unsigned quoteDepth(const QuoteMatcher& m, const char* text, bool escaped)
-{
-    if (!text)
-        return 0;
-    QuoteMarkerForms local;
-    const QuoteMarkerForms* f = usableForms(m, &local);
-    return f ? depthWithForms(m, *f, text, escaped) : 0;
 }
 
 unsigned levelForDepth(unsigned depth, int repeatLevels)

@@ -67,7 +67,7 @@ struct PluginSettings {
     int ignoreColumn;
     int quoteListLength;        // used while loading only; the list is quote matching's
     int flatToolbar;
-    uint8_t tabWidth;
+    uint8_t tabWidth;           // as stored; tab expansion takes 0 for the default
     // [Font]
     int fontPresetCount;        // kept within 0..FONT_PRESET_COUNT
     FontPreset fontPresets[FONT_PRESET_COUNT];

@@ -10,7 +10,7 @@ enum KeyKind {
     FLAG,            // 0 or 1; any non-zero number reads as 1
     NUMBER,          // an int, held within [low, high] when low < high
     COLOR,           // 0x00BBGGRR, stored as a signed decimal
-    SMALL_NUMBER,    // the low byte of the number; below low, the default
+    SMALL_NUMBER,    // the low byte of the number
     TEXT,            // a terminated string of at most size bytes
     MARKER_LENGTH,   // the marker list's byte length, within clampListLength
     MARKER_TEXT,     // the marker list, cut to that length

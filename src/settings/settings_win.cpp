@@ -5,7 +5,7 @@
 #include "shell/plugin_state.h"
 #include "shell/resource.h"
 #include "settings/settings_keys.h"
-#include "quote/quote_markers.h"
+#include "quote/quote_depth.h"
 
 PluginSettings settings;
 
@@ -121,17 +121,17 @@ const IniKey HUESCOPE_KEYS[] = {
     {COMMON_KEYS, "Common", "QuaoteStr", MARKER_TEXT, 0, NULL, 0, 0, NULL, 0, 0},
     {COMMON_KEYS, "Common", "IgnoreColumn", NUMBER, 0, NULL, 0, 0, &settings.ignoreColumn, 0, IDC_COMMON_IGNORE_COLUMN},
     {OTHER_KEYS, "Common", "FlatToolBar", FLAG, 0, NULL, 0, 0, &settings.flatToolbar, 0, IDC_OTHER_FLAT_TOOLBAR},
-    // Tab stops divide by the width: a stored 0 (or a multiple of 256) falls back.
-    {HAND_EDITED_KEYS, "Common", "Tab", SMALL_NUMBER, DEFAULT_TAB_WIDTH, NULL, 1, 255, &settings.tabWidth, 0, 0},
+    // The low byte; tab expansion takes a 0 for the default width.
+    {HAND_EDITED_KEYS, "Common", "Tab", SMALL_NUMBER, DEFAULT_TAB_WIDTH, NULL, 0, 0, &settings.tabWidth, 0, 0},
     {HAND_EDITED_KEYS, "Font", "Num", NUMBER, 0, NULL, 0, FONT_PRESET_COUNT, &settings.fontPresetCount, 0, 0},
     {HAND_EDITED_KEYS, "Font", "FontTitle1", TEXT, 0, NULL, 0, 0, settings.fontPresets[0].title, FACE_NAME_SIZE, 0},
     {HAND_EDITED_KEYS, "Font", "FontName1", TEXT, 0, NULL, 0, 0, settings.fontPresets[0].faceName, FACE_NAME_SIZE, 0},
     {HAND_EDITED_KEYS, "Font", "FontSize1", NUMBER, 0, NULL, 0, 0, &settings.fontPresets[0].size, 0, 0},
-    {HAND_EDITED_KEYS, "Font", "CharSet1", SMALL_NUMBER, 0, NULL, 0, 255, &settings.fontPresets[0].charSet, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "CharSet1", SMALL_NUMBER, 0, NULL, 0, 0, &settings.fontPresets[0].charSet, 0, 0},
     {HAND_EDITED_KEYS, "Font", "FontTitle2", TEXT, 0, NULL, 0, 0, settings.fontPresets[1].title, FACE_NAME_SIZE, 0},
     {HAND_EDITED_KEYS, "Font", "FontName2", TEXT, 0, NULL, 0, 0, settings.fontPresets[1].faceName, FACE_NAME_SIZE, 0},
     {HAND_EDITED_KEYS, "Font", "FontSize2", NUMBER, 0, NULL, 0, 0, &settings.fontPresets[1].size, 0, 0},
-    {HAND_EDITED_KEYS, "Font", "CharSet2", SMALL_NUMBER, 0, NULL, 0, 255, &settings.fontPresets[1].charSet, 0, 0},
+    {HAND_EDITED_KEYS, "Font", "CharSet2", SMALL_NUMBER, 0, NULL, 0, 0, &settings.fontPresets[1].charSet, 0, 0},
 };
 static_assert(FONT_PRESET_COUNT == 2, "one group of [Font] keys per preset");
 const size_t HUESCOPE_KEY_COUNT = sizeof HUESCOPE_KEYS / sizeof HUESCOPE_KEYS[0];
@@ -149,8 +149,8 @@ static int withinLimits(const IniKey& k, int value)
 static void readMarkerText(const char* path, const IniKey& k)
 {
     const int length = settings.quoteListLength;
-    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)))
-        readText(path, k.section, k.key, DEFAULT_QUOTE_MARKERS, quoteMarkers.list, length + 1);
+    if (char* list = reserveQuoteList(quoteMarkers, static_cast<size_t>(length)))
+        readText(path, k.section, k.key, DEFAULT_QUOTE_MARKERS, list, length + 1);
 }
 
 static void readKey(const char* path, const IniKey& k)
@@ -160,11 +160,9 @@ static void readKey(const char* path, const IniKey& k)
     case FLAG: *static_cast<int*>(k.field) = readBool(path, k.section, k.key, fallback); break;
     case NUMBER: *static_cast<int*>(k.field) = withinLimits(k, readInt(path, k.section, k.key, fallback)); break;
     case COLOR: *static_cast<uint32_t*>(k.field) = readInt(path, k.section, k.key, fallback); break;
-    case SMALL_NUMBER: {
-        const uint8_t value = static_cast<uint8_t>(readInt(path, k.section, k.key, fallback));
-        *static_cast<uint8_t*>(k.field) = value < k.low ? static_cast<uint8_t>(fallback) : value;
+    case SMALL_NUMBER:
+        *static_cast<uint8_t*>(k.field) = static_cast<uint8_t>(readInt(path, k.section, k.key, fallback));
         break;
-    }
     case TEXT: readText(path, k.section, k.key, "", static_cast<char*>(k.field), k.size); break;
     case MARKER_LENGTH: {
         const int length = clampListLength(readInt(path, k.section, k.key, fallback));
@@ -189,9 +187,7 @@ void loadSettings()
     for (const IniKey& k : HUESCOPE_KEYS)
         readKey(path, k);
     computeLevelColors();
-    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
-    free(state.lineBuffer);
-    state.lineBuffer = static_cast<char*>(malloc(LINE_BUFFER_SIZE));
+    prepareQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
 }
 
 static void writeText(const char* path, const char* section, const char* key, const char* value)
@@ -271,9 +267,8 @@ void saveSendSettings(const char* marginLineText, const char* recolorCountText)
 void saveCommonSettings(const char* markerText, int markerLength, const char* ignoreColumnText)
 {
     int length = clampListLength(markerLength);
-    if (allocateQuoteMarkers(quoteMarkers, static_cast<size_t>(length)) && markerText)
-        memcpy(quoteMarkers.list, markerText, strnlen(markerText, static_cast<size_t>(length)));
-    applyQuoteMarkers(quoteMarkers, settings.ignoreLeadingSpaces, settings.ignoreColumn);
+    setQuoteMarkers(quoteMarkers, markerText, static_cast<size_t>(length), settings.ignoreLeadingSpaces,
+                    settings.ignoreColumn);
     char lengthText[16];
     snprintf(lengthText, sizeof lengthText, "%d", length);
     const TypedNumber typed[] = {{&settings.quoteListLength, lengthText}, {&settings.ignoreColumn, ignoreColumnText}};

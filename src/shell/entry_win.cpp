@@ -67,8 +67,6 @@ HUESCOPE_EXPORT int WINAPI ZekStartUp(int)
 HUESCOPE_EXPORT void WINAPI ZekCleanUp()
 {
     releaseSettingsBuffers();
-    free(state.lineBuffer);
-    state.lineBuffer = NULL;
     releaseComposeResources();
 }
 

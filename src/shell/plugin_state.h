@@ -1,10 +1,10 @@
 // What the entry points own: the module handles, the host functions bound
-// at load, the control version found, and the ruler line read at start-up.
+// at load and the control version found.
 #pragma once
 #include <windows.h>
 #include <richedit.h>
 #include "settings/settings.h"
-#include "quote/quote_markers.h"
+#include "quote/quote_depth.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);
@@ -30,13 +30,10 @@ struct PluginState {
     HMODULE hostModule;
     HostApi host;
     int isRichEdit20;
-    // The ruler's copy of the caret line, sized LINE_BUFFER_SIZE at start-up.
-    char* lineBuffer;
 };
 
 extern PluginState state;
 
-const size_t LINE_BUFFER_SIZE = 1027;
 const size_t PATH_BUFFER_SIZE = 260;
 
 // shell

@@ -400,7 +400,7 @@ bool endsLine(const char* piece, const char* end)
 // header or a table, and a "\plain" header piece without the Subject label
 // never has its colour table extended. Header pieces (they begin with
 // "\plain") are never part of the signature.
-int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
                     int* colorTableBase, int* insideSignature, size_t* newLength)
 {
     if (!buf || !colorTableBase || !insideSignature || !newLength || cb < REWRITE_MARGIN)
@@ -446,7 +446,7 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatc
 // that line; one without any terminator is taken for cut as well. Nothing is
 // written into a piece that goes on with a line: its first bytes may finish
 // an escape or a control word of the piece before.
-int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
                          int* colorTableBase, RtfStreamState* stream, size_t* newLength)
 {
     if (!buf || !stream || cb == 0)

@@ -25,7 +25,7 @@ struct ViewColoring {
 // *insideSignature says whether the message's signature separator has been
 // seen: set at the separator, cleared by any piece that holds a colour table
 // (a new message); the caller clears it where a stream starts.
-int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
                     int* colorTableBase, int* insideSignature, size_t* newLength);
 
 // What a stream carries from one piece to the next; all zero where a stream
@@ -41,5 +41,5 @@ struct RtfStreamState {
 // byte. The pieces that go on with a line pass unchanged, as the first one
 // does (it is too long to rewrite); any other piece is a line of its own for
 // recolorRtfPiece.
-int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
                          int* colorTableBase, RtfStreamState* stream, size_t* newLength);

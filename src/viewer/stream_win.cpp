@@ -2,7 +2,6 @@
 // the host fills the control's buffer with one piece of RTF (a line, or part
 // of one too long for the buffer), and the piece is rewritten in that buffer
 // before the control reads it.
-#include "quote/quote_markers.h"
 #include "shell/plugin_state.h"
 #include "viewer/rtf_recolor.h"
 #include "viewer/viewer.h"
@@ -42,7 +41,7 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
         return result;
     size_t newLength = 0;
     if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb),
-                             currentViewColoring(), quoteMarkers.matcher, &viewer.colorTableBase,
+                             currentViewColoring(), quoteMarkers, &viewer.colorTableBase,
                              &viewer.stream, &newLength))
         *pcb = static_cast<LONG>(newLength);
     return result;

@@ -4,10 +4,10 @@
 //   quoted line of that depth is coloured at, in the viewer and the compose
 //   window, is checked too)
 // The list and line are copied into heap blocks of exactly their size, and the
-// working buffers get exactly the documented sizes, so that any read or write
-// past them is reported. Every answer is checked against the first, plain
-// version of the matcher (recolor_reference.h), once with the marker forms
-// prepared in advance as the plug-in does, once with them built per call.
+// first version's working buffers get exactly the documented sizes, so that
+// any read or write past them is reported. Every answer of the list set as
+// the plug-in sets it is checked against that first, plain version of the
+// matcher (recolor_reference.h).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,19 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     size_t scratchSize = listLength + 1;
     size_t escapedSize = 4 * listLength + 11;
-    char* scratch = static_cast<char*>(malloc(scratchSize));
-    char* escaped = static_cast<char*>(malloc(escapedSize));
-    QuoteMatcher m{list, ignoreLeadingSpaces, ignoreColumn, scratch, scratchSize, escaped, escapedSize,
-                   nullptr};
     char* referenceScratch = static_cast<char*>(malloc(scratchSize));
     char* referenceEscaped = static_cast<char*>(malloc(escapedSize));
-    QuoteMatcher slow{list, ignoreLeadingSpaces, ignoreColumn, referenceScratch, scratchSize,
-                      referenceEscaped, escapedSize, nullptr};
-    QuoteMarkerForms forms;
-    if (!prepareQuoteMarkers(m, &forms))
+    reference::QuoteMatcher slow{list, ignoreLeadingSpaces, ignoreColumn, referenceScratch, scratchSize,
+                                 referenceEscaped, escapedSize};
+    QuoteMarkers m{};
+    if (!setQuoteMarkers(m, list, listLength, ignoreLeadingSpaces, ignoreColumn))
         __builtin_trap();
-    QuoteMatcher prepared = m;
-    prepared.forms = &forms;
 
     for (bool rtf : {false, true}) {
         const unsigned want = reference::refQuoteDepth(slow, line, rtf);
@@ -68,15 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             size_t wantAdvance = advanceIn;
             const int wantAfter = reference::refMatchMarkerAfterSpaces(slow, line, &wantAdvance, rtf);
             size_t gotAdvance = advanceIn;
-            if (matchMarkerAfterSpaces(prepared, line, &gotAdvance, rtf) != wantAfter
+            if (matchMarkerAfterSpaces(m, line, &gotAdvance, rtf) != wantAfter
                 || gotAdvance != wantAdvance)
                 __builtin_trap();
         }
         size_t gotLength = 0;
-        if (quoteDepth(prepared, line, rtf) != want
-            || matchMarker(prepared, line, &gotLength, rtf) != wantMatch || gotLength != wantLength)
-            __builtin_trap();
-        if (quoteDepth(m, line, rtf) != want)
+        if (quoteDepth(m, line, rtf) != want
+            || matchMarker(m, line, &gotLength, rtf) != wantMatch || gotLength != wantLength)
             __builtin_trap();
 
         unsigned depth = quoteDepth(m, line, rtf);
@@ -105,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     free(referenceScratch);
     free(referenceEscaped);
-    free(scratch);
-    free(escaped);
+    releaseQuoteMarkers(m);
     free(listBefore);
     free(line);
     free(list);

@@ -11,8 +11,7 @@
 // host's, which streams it cb - 1 bytes and a terminator a call.
 // The outcome of its first call (answer, new length, colour-table base,
 // signature state and every byte of the buffer) must be the first, plain
-// version's (recolor_reference.h), with the marker forms prepared in advance
-// and with them built per call. A piece left as it was leaves the base as it
+// version's (recolor_reference.h). A piece left as it was leaves the base as it
 // was and starts no signature. Each later call goes on with the line: it
 // passes as it came and keeps the signature, unless the piece before ended
 // as a line may end (in "\par" or "}").
@@ -49,15 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t listLength = strlen(list);
     size_t scratchSize = listLength + 1;
     size_t escapedSize = 4 * listLength + 11;
-    char* scratch = static_cast<char*>(malloc(scratchSize));
-    char* escaped = static_cast<char*>(malloc(escapedSize));
-    QuoteMatcher m{list, (flags >> 5) & 1, static_cast<int8_t>(data[4]) >> 3,
-                   scratch, scratchSize, escaped, escapedSize, nullptr};
-    QuoteMarkerForms forms;
-    if (!prepareQuoteMarkers(m, &forms))
+    const int spaces = (flags >> 5) & 1;
+    const int column = static_cast<int8_t>(data[4]) >> 3;
+    QuoteMarkers m{};
+    if (!setQuoteMarkers(m, list, listLength, spaces, column))
         __builtin_trap();
-    QuoteMatcher prepared = m;
-    prepared.forms = &forms;
 
     const uint8_t* piece = data + HEADER;
     const size_t pieceSize = strnlen(reinterpret_cast<const char*>(piece), size - HEADER);
@@ -75,36 +70,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int wantBase = base;
     int wantSignature = signatureBefore;
     size_t wantLength = 0;
-    // The first version writes its working copies into the buffers it is
-    // given: its own, so that the prepared forms stay as built.
+    // The first version builds its forms into working buffers on every call.
     char* referenceScratch = static_cast<char*>(malloc(scratchSize));
     char* referenceEscaped = static_cast<char*>(malloc(escapedSize));
-    QuoteMatcher slow = m;
-    slow.scratch = referenceScratch;
-    slow.escaped = referenceEscaped;
+    reference::QuoteMatcher slow{list, spaces, column, referenceScratch, scratchSize, referenceEscaped,
+                                 escapedSize};
     const int wantRewritten =
         reference::refRecolorRtfPiece(want, cb, c, slow, &wantBase, &wantSignature, &wantLength);
 
-    RtfStreamState stream;
-    for (const QuoteMatcher* matcher : {&prepared, &m}) {
-        memcpy(buf, before, cb);
-        base = baseBefore;
-        stream = {signatureBefore, 0};
-        size_t newLength = 0;
-        int rewritten = recolorStreamedPiece(buf, cb, c, *matcher, &base, &stream, &newLength);
-        const int signature = stream.insideSignature;
-        if (rewritten) {
-            if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
-                __builtin_trap();
-        } else {
-            if (memcmp(buf, before, cb) != 0 || base != baseBefore
-                || (signature != signatureBefore && signature != 0))
-                __builtin_trap();
-        }
-        if (rewritten != wantRewritten || base != wantBase || signature != wantSignature
-            || memcmp(buf, want, cb) != 0 || (rewritten && newLength != wantLength))
+    RtfStreamState stream = {signatureBefore, 0};
+    size_t newLength = 0;
+    int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+    const int signature = stream.insideSignature;
+    if (rewritten) {
+        if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
+            __builtin_trap();
+    } else {
+        if (memcmp(buf, before, cb) != 0 || base != baseBefore
+            || (signature != signatureBefore && signature != 0))
             __builtin_trap();
     }
+    if (rewritten != wantRewritten || base != wantBase || signature != wantSignature
+        || memcmp(buf, want, cb) != 0 || (rewritten && newLength != wantLength))
+        __builtin_trap();
     for (size_t at = first; at < pieceSize; at += cb - 1) {
         const char* previous = reinterpret_cast<const char*>(piece) + at - (cb - 1);
         size_t end = cb - 1;
@@ -128,7 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     free(want);
     free(before);
     free(buf);
-    free(escaped);
-    free(scratch);
+    releaseQuoteMarkers(m);
     return 0;
 }

@@ -128,11 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int base = (flags & 0x80) ? 9 : 2;
     RtfStreamState stream = {insideSignatureFromKeys(keys), 0};
 
-    const size_t listLength = strlen(list);
-    std::string scratch(listLength + 1, '\0');
-    std::string escaped(4 * listLength + 11, '\0');
-    QuoteMatcher m{list, (flags >> 5) & 1, 0, &scratch[0], scratch.size(),
-                   &escaped[0], escaped.size(), nullptr};
+    QuoteMarkers m{};
+    setQuoteMarkers(m, list, strlen(list), (flags >> 5) & 1, 0);
 
     std::string delivered;
     char* buf = static_cast<char*>(malloc(cb));
@@ -152,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (seen != shown || !balanced)
         __builtin_trap();
     free(buf);
+    releaseQuoteMarkers(m);
     return 0;
 }

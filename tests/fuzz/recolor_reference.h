@@ -19,6 +19,16 @@ namespace reference {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
 
+// The matcher as first written: the list and its rules, and two working
+// buffers into which every call builds the forms it compares.
+struct QuoteMatcher {
+    const char* markers;       // comma-separated list, NUL-terminated; null = empty list
+    int ignoreLeadingSpaces;
+    int ignoreColumn;
+    char* scratch;  size_t scratchSize;   // >= strlen(markers)+1
+    char* escaped;  size_t escapedSize;   // >= 4*strlen(markers)+11
+};
+
 // The caller sizes both working buffers from the length of the whole list, so
 // that no marker's compared form can outgrow them. A caller that got this
 // wrong (or has not allocated them yet) gets no match rather than an overrun.

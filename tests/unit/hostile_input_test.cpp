@@ -43,24 +43,11 @@ TEST(HostileInput, LoneLeadByteBeforeACrLfPairCountsWithItsLine)
         EXPECT_EQ(c.expected, spans(c.text)) << c.name;
 }
 
-// The working buffers of a matcher over one marker list.
+// One marker list set as the settings set it, leading spaces ignored.
 struct Matcher {
-    std::string list;
-    std::string scratch, escaped;
-    QuoteMatcher m;
-    explicit Matcher(const char* markers) : list(markers)
-    {
-        scratch.assign(list.size() + 1, '\0');
-        escaped.assign(4 * list.size() + 11, '\0');
-        m = QuoteMatcher();
-        m.markers = list.c_str();
-        m.ignoreLeadingSpaces = 1;
-        m.ignoreColumn = 0;
-        m.scratch = &scratch[0];
-        m.scratchSize = scratch.size();
-        m.escaped = &escaped[0];
-        m.escapedSize = escaped.size();
-    }
+    QuoteMarkers m{};
+    explicit Matcher(const char* markers) { setQuoteMarkers(m, markers, strlen(markers), 1, 0); }
+    ~Matcher() { releaseQuoteMarkers(m); }
 };
 
 // A marker list cut inside a double-byte character keeps the lead byte

@@ -11,22 +11,17 @@ namespace {
 
 const char DEFAULT_MARKERS[] = ">,|,\x81\x84,\x81\x62,\x81\x74,\x81\xE2";
 
-// Owns working buffers of exactly the documented sizes, so that AddressSanitizer
-// sees any access past them.
+// A list set as the settings set it; its blocks have exactly their sizes, so
+// AddressSanitizer sees any access past them.
 struct MatcherFixture {
-    std::string list;
-    std::vector<char> scratch;
-    std::vector<char> escaped;
-    QuoteMatcher matcher;
+    QuoteMarkers matcher{};
 
     MatcherFixture(const char* markers, int ignoreLeadingSpaces, int ignoreColumn)
-        : list(markers ? markers : ""),
-          scratch(list.size() + 1),
-          escaped(4 * list.size() + 11)
     {
-        matcher = QuoteMatcher{markers ? list.c_str() : nullptr, ignoreLeadingSpaces, ignoreColumn,
-                               scratch.data(), scratch.size(), escaped.data(), escaped.size()};
+        if (markers)
+            setQuoteMarkers(matcher, markers, strlen(markers), ignoreLeadingSpaces, ignoreColumn);
     }
+    ~MatcherFixture() { releaseQuoteMarkers(matcher); }
 };
 
 struct DepthCase {
@@ -298,43 +293,22 @@ TEST(MatchMarkerAfterSpaces, AdvanceCoversSkippedSpacesAndMarker)
     }
 }
 
-// Buffers that are missing or smaller than the list needs give no match and
-// are not written past their stated size.
-TEST(MatchMarker, UndersizedWorkingBuffersGiveNoMatchAndNoOverrun)
+// A list whose room could not be had matches nothing, and a list whose writer
+// filled its room to the last byte is read no further than that room.
+TEST(MatchMarker, ListWithoutRoomMatchesNothingAndAFullRoomIsReadNoFurther)
 {
-    const std::string list = DEFAULT_MARKERS;
-    const size_t needScratch = list.size() + 1;
-    const size_t needEscaped = 4 * list.size() + 11;
-    const char GUARD = '\x5A';
-    struct {
-        const char* what;
-        bool haveScratch;
-        size_t scratchSize;
-        bool haveEscaped;
-        size_t escapedSize;
-        int matched;
-    } cases[] = {
-        {"exact sizes", true, needScratch, true, needEscaped, 1},
-        {"scratch one short", true, needScratch - 1, true, needEscaped, 0},
-        {"escaped one short", true, needScratch, true, needEscaped - 1, 0},
-        {"no scratch", false, needScratch, true, needEscaped, 0},
-        {"no escaped", true, needScratch, false, needEscaped, 0},
-        {"both empty", true, 0, true, 0, 0},
-    };
-    for (const auto& k : cases) {
-        std::vector<char> scratch(needScratch + 16, GUARD);
-        std::vector<char> escaped(needEscaped + 16, GUARD);
-        QuoteMatcher m{list.c_str(), 0, 0, k.haveScratch ? scratch.data() : nullptr, k.scratchSize,
-                       k.haveEscaped ? escaped.data() : nullptr, k.escapedSize};
-        size_t length = 0;
-        EXPECT_EQ(k.matched, matchMarker(m, "\\'81\\'84 x", &length, true)) << k.what;
-        EXPECT_EQ(k.matched, matchMarker(m, "\x81\x84 x", &length, false)) << k.what;
-        EXPECT_EQ(k.matched ? 1u : 0u, quoteDepth(m, "> x", false)) << k.what;
-        for (size_t i = k.scratchSize; i < scratch.size(); ++i)
-            ASSERT_EQ(GUARD, scratch[i]) << k.what << ": scratch written at " << i;
-        for (size_t i = k.escapedSize; i < escaped.size(); ++i)
-            ASSERT_EQ(GUARD, escaped[i]) << k.what << ": escaped form written at " << i;
-    }
+    QuoteMarkers m{};
+    size_t length = 0;
+    EXPECT_EQ(nullptr, reserveQuoteList(m, SIZE_MAX / 2));
+    prepareQuoteMarkers(m, 1, 0);
+    EXPECT_EQ(0, matchMarker(m, "> x", &length, false));
+    ASSERT_NE(nullptr, reserveQuoteList(m, 1));
+    m.list[0] = m.list[1] = '|';
+    prepareQuoteMarkers(m, 1, 0);
+    EXPECT_EQ(2u, quoteDepth(m, "|| x", false));
+    EXPECT_EQ(1, matchMarker(m, "|| x", &length, false));
+    EXPECT_EQ(1u, length);
+    releaseQuoteMarkers(m);
 }
 
 TEST(QuoteDepth, NullTextHasDepthZero)

@@ -1,8 +1,7 @@
 // The quote matching and the RTF piece rewrite against the plain first
 // version kept in tests/fuzz/recolor_reference.h: on generated marker lists,
-// lines and pieces, with the marker forms prepared once (as the plug-in does
-// when a list is applied) and built per call, both must answer the same and
-// leave the same bytes behind.
+// lines and pieces, with the marker list set as the plug-in sets it, both
+// must answer the same and leave the same bytes behind.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -121,22 +120,21 @@ std::string randomLine(Random& r, const std::string& list, bool rtf)
 
 const int COLUMNS[] = {0, 1, 2, 3, 5, -1, -7, 100};
 
-// Buffers of exactly the documented sizes; forms prepared into them on demand.
+// One list twice: in the first version's working buffers, of exactly the
+// documented sizes, and set as the plug-in sets it.
 struct Matcher {
     std::string list;
     std::vector<char> scratch, escaped;
-    QuoteMarkerForms forms{};
-    QuoteMatcher m{};
-    Matcher(const std::string& markers, int spaces, int column, bool prepared)
+    reference::QuoteMatcher slow{};
+    QuoteMarkers fast{};
+    Matcher(const std::string& markers, int spaces, int column)
         : list(markers), scratch(list.size() + 1), escaped(4 * list.size() + 11)
     {
-        m = QuoteMatcher{list.c_str(), spaces, column, scratch.data(), scratch.size(),
-                         escaped.data(), escaped.size(), nullptr};
-        if (prepared) {
-            EXPECT_EQ(1, prepareQuoteMarkers(m, &forms));
-            m.forms = &forms;
-        }
+        slow = {list.c_str(), spaces, column, scratch.data(), scratch.size(), escaped.data(),
+                escaped.size()};
+        setQuoteMarkers(fast, list.c_str(), list.size(), spaces, column);
     }
+    ~Matcher() { releaseQuoteMarkers(fast); }
 };
 
 } // namespace
@@ -155,54 +153,28 @@ TEST(ReferenceEquivalence, QuoteMatchingAgreesWithTheFirstVersion)
                                  + std::to_string(spaces) + " column " + std::to_string(column)
                                  + (rtf ? " rtf" : " plain");
 
-        Matcher slow(list, spaces, column, false);
-        const unsigned want = reference::refQuoteDepth(slow.m, line.c_str(), rtf);
+        Matcher m(list, spaces, column);
+        const unsigned want = reference::refQuoteDepth(m.slow, line.c_str(), rtf);
         size_t wantLength = 777;
-        const int wantMatch = reference::refMatchMarker(slow.m, line.c_str(), &wantLength, rtf);
+        const int wantMatch = reference::refMatchMarker(m.slow, line.c_str(), &wantLength, rtf);
         const size_t advanceIn = r.below(2);
         size_t wantAdvance = advanceIn;
         const int wantAfter =
-            reference::refMatchMarkerAfterSpaces(slow.m, line.c_str(), &wantAdvance, rtf);
+            reference::refMatchMarkerAfterSpaces(m.slow, line.c_str(), &wantAdvance, rtf);
 
-        for (bool prepared : {true, false}) {
-            Matcher fast(list, spaces, column, prepared);
-            const std::string how = what + (prepared ? " (prepared forms)" : " (forms per call)");
-            const unsigned got = quoteDepth(fast.m, line.c_str(), rtf);
-            size_t gotLength = 777;
-            const int gotMatch = matchMarker(fast.m, line.c_str(), &gotLength, rtf);
-            size_t gotAdvance = advanceIn;
-            const int gotAfter = matchMarkerAfterSpaces(fast.m, line.c_str(), &gotAdvance, rtf);
-            const bool same = got == want && gotMatch == wantMatch && gotLength == wantLength
-                              && gotAfter == wantAfter && gotAdvance == wantAdvance;
-            EXPECT_TRUE(same) << how << ": expected depth " << want << ", match " << wantMatch
-                              << "/" << wantLength << ", after spaces " << wantAfter << "/"
-                              << wantAdvance << "; got depth " << got << ", match " << gotMatch
-                              << "/" << gotLength << ", after spaces " << gotAfter << "/"
-                              << gotAdvance;
-            failures += !same;
-        }
+        const unsigned got = quoteDepth(m.fast, line.c_str(), rtf);
+        size_t gotLength = 777;
+        const int gotMatch = matchMarker(m.fast, line.c_str(), &gotLength, rtf);
+        size_t gotAdvance = advanceIn;
+        const int gotAfter = matchMarkerAfterSpaces(m.fast, line.c_str(), &gotAdvance, rtf);
+        const bool same = got == want && gotMatch == wantMatch && gotLength == wantLength
+                          && gotAfter == wantAfter && gotAdvance == wantAdvance;
+        EXPECT_TRUE(same) << what << ": expected depth " << want << ", match " << wantMatch << "/"
+                          << wantLength << ", after spaces " << wantAfter << "/" << wantAdvance
+                          << "; got depth " << got << ", match " << gotMatch << "/" << gotLength
+                          << ", after spaces " << gotAfter << "/" << gotAdvance;
+        failures += !same;
     }
-}
-
-TEST(ReferenceEquivalence, PreparedFormsOfAnotherListAreNotUsed)
-{
-    // Forms built from one list and handed over with another are rebuilt,
-    // not trusted: the answer is the other list's.
-    Matcher first(">", 0, 0, true);
-    Matcher second("|", 0, 0, false);
-    second.m.forms = &first.forms;
-    EXPECT_EQ(0u, quoteDepth(second.m, "> x", false)) << "'>' belongs to the first list only";
-    EXPECT_EQ(2u, quoteDepth(second.m, "|| x", false)) << "the second list is '|'";
-    // A list whose buffers are too small matches nothing even with forms.
-    Matcher prepared(">", 0, 0, true);
-    prepared.m.scratchSize = 1;
-    EXPECT_EQ(0u, quoteDepth(prepared.m, "> x", false)) << "undersized scratch";
-    Matcher noList(">", 0, 0, true);
-    noList.m.markers = nullptr;
-    EXPECT_EQ(0u, quoteDepth(noList.m, "> x", false)) << "no list";
-    QuoteMarkerForms forms;
-    EXPECT_EQ(0, prepareQuoteMarkers(noList.m, &forms));
-    EXPECT_EQ(nullptr, forms.list) << "nothing built for no list";
 }
 
 namespace {
@@ -341,9 +313,9 @@ TEST(ReferenceEquivalence, PieceRewriteAgreesWithTheFirstVersion)
         const int column = COLUMNS[r.below(sizeof COLUMNS / sizeof COLUMNS[0])];
         const std::string piece = randomPiece(r);
 
-        Matcher slow(list, spaces, column, false);
+        Matcher m(list, spaces, column);
         auto slowRewrite = [&](char* buf, size_t cb, int* b, int* s, size_t* n) {
-            return reference::refRecolorRtfPiece(buf, cb, c, slow.m, b, s, n);
+            return reference::refRecolorRtfPiece(buf, cb, c, m.slow, b, s, n);
         };
         // Learn the rewritten length with room to spare, then try the sizes
         // around both limits: the result just fitting, and the margin.
@@ -359,27 +331,23 @@ TEST(ReferenceEquivalence, PieceRewriteAgreesWithTheFirstVersion)
                 continue;
             const PieceRun want = runPiece(piece, cb, base, signature, slowRewrite);
             rewrites += want.rewritten;
-            for (bool prepared : {true, false}) {
-                Matcher fast(list, spaces, column, prepared);
-                const PieceRun got = runPiece(
-                    piece, cb, base, signature, [&](char* buf, size_t n, int* b, int* s, size_t* l) {
-                        return recolorRtfPiece(buf, n, c, fast.m, b, s, l);
-                    });
-                const bool same = got.rewritten == want.rewritten
-                                  && got.newLength == want.newLength && got.base == want.base
-                                  && got.signature == want.signature && got.bytes == want.bytes;
-                EXPECT_TRUE(same)
-                    << (prepared ? "prepared forms" : "forms per call") << ": piece "
-                    << visible(piece) << " cb " << cb << " list " << visible(list) << " base "
-                    << base << " flags " << flags << ": expected " << want.rewritten
-                    << " length " << want.newLength << " base " << want.base << " signature "
-                    << want.signature << " text "
-                    << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
-                    << "; got " << got.rewritten << " length " << got.newLength << " base "
-                    << got.base << " signature " << got.signature << " text "
-                    << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
-                failures += !same;
-            }
+            const PieceRun got = runPiece(
+                piece, cb, base, signature, [&](char* buf, size_t n, int* b, int* s, size_t* l) {
+                    return recolorRtfPiece(buf, n, c, m.fast, b, s, l);
+                });
+            const bool same = got.rewritten == want.rewritten
+                              && got.newLength == want.newLength && got.base == want.base
+                              && got.signature == want.signature && got.bytes == want.bytes;
+            EXPECT_TRUE(same)
+                << "piece " << visible(piece) << " cb " << cb << " list " << visible(list)
+                << " base " << base << " flags " << flags << ": expected " << want.rewritten
+                << " length " << want.newLength << " base " << want.base << " signature "
+                << want.signature << " text "
+                << visible(std::string(want.bytes.data(), strnlen(want.bytes.data(), cb)))
+                << "; got " << got.rewritten << " length " << got.newLength << " base "
+                << got.base << " signature " << got.signature << " text "
+                << visible(std::string(got.bytes.data(), strnlen(got.bytes.data(), cb)));
+            failures += !same;
         }
     }
     // The generator must reach the rewrites, not only the pass-through.
@@ -446,20 +414,19 @@ TEST(ReferenceEquivalence, BytesAfterThePieceAreNeverTakenForIt)
                     for (size_t i = piece.size() + 1; i < cb; ++i)
                         hostile[i] = tail[(i - piece.size() - 1) % tailLength];
 
-                    Matcher slow(">", 1, 0, false);
+                    Matcher m(">", 1, 0);
                     int wantBase = 2;
                     int wantSignature = 0;
                     size_t wantLength = 9999;
                     const int want = reference::refRecolorRtfPiece(
-                        neutral.data(), cb, c, slow.m, &wantBase, &wantSignature, &wantLength);
+                        neutral.data(), cb, c, m.slow, &wantBase, &wantSignature, &wantLength);
                     rewrites += want;
-                    Matcher fast(">", 1, 0, true);
                     std::vector<char> buf = hostile;
                     int base = 2;
                     int signature = 0;
                     size_t length = 9999;
                     const int got =
-                        recolorRtfPiece(buf.data(), cb, c, fast.m, &base, &signature, &length);
+                        recolorRtfPiece(buf.data(), cb, c, m.fast, &base, &signature, &length);
                     bool same = got == want && base == wantBase && signature == wantSignature;
                     if (same && got)
                         same = length == wantLength

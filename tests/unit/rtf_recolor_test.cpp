@@ -38,15 +38,12 @@ const char LEVEL_ENTRIES[] = "\\red192\\green0\\blue0;"
                              "\\red255\\green255\\blue255;";
 
 struct Matcher {
-    std::string list;
-    std::vector<char> scratch, escaped;
-    QuoteMatcher m;
+    QuoteMarkers m{};
     explicit Matcher(const char* markers = DEFAULT_MARKERS)
-        : list(markers), scratch(list.size() + 1), escaped(4 * list.size() + 11)
     {
-        m = QuoteMatcher{list.c_str(), 0, 0, scratch.data(), scratch.size(), escaped.data(),
-                         escaped.size()};
+        setQuoteMarkers(m, markers, strlen(markers), 0, 0);
     }
+    ~Matcher() { releaseQuoteMarkers(m); }
 };
 
 struct Outcome {
@@ -61,7 +58,7 @@ struct Outcome {
 // guard region, the bytes after the piece's terminator filled with a pattern
 // so that a changed buffer is noticed as well. Outside the signature unless
 // the caller keeps that state.
-Outcome recolor(const std::string& piece, size_t cb, const ViewColoring& c, const QuoteMatcher& m,
+Outcome recolor(const std::string& piece, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
                 int* base, int* signature = nullptr)
 {
     int outside = 0;

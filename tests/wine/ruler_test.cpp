@@ -10,7 +10,7 @@
 #include <string.h>
 #include <map>
 #include <vector>
-#include "shell/plugin_state.h"   // LINE_BUFFER_SIZE, the size of the caret line buffer
+#include "compose/compose.h"   // LINE_BUFFER_SIZE, the size of the caret line buffer
 
 namespace {
 
@@ -856,7 +856,7 @@ TEST_F(Ruler, NarrowClientShowsNothing)
     EXPECT_EQ(0, rulerPixels);
 }
 
-TEST_F(Ruler, WithoutItsLineBufferTheCaretColumnIsTheRawOffset)
+TEST_F(Ruler, AfterCleanUpTheCaretLineIsStillRead)
 {
     open(RulerOptions());
     setText("\tab");
@@ -866,14 +866,14 @@ TEST_F(Ruler, WithoutItsLineBufferTheCaretColumnIsTheRawOffset)
     Snapshot shot = snapshotRows(control, H);
     const int limit = colX(10, w) - 2;   // left of the first digit
     EXPECT_EQ(runsText({{colX(8, w), colX(9, w)}}), runsText(wideRuns(shot, probeRow, 8, limit)))
-        << "with its buffer the line is read: the tab takes the caret to column 8";
+        << "the line is read: the tab takes the caret to column 8";
 
-    // Clean-up frees the buffer and the ruler font; the control is still hooked.
+    // Clean-up frees the ruler font; the control is still hooked.
     plugin.cleanUp();
     eraseBackground();
     shot = snapshotRows(control, H);
-    EXPECT_EQ(runsText({{colX(1, w), colX(2, w)}}), runsText(wideRuns(shot, probeRow, 8, limit)))
-        << "no buffer: the raw offset 1";
+    EXPECT_EQ(runsText({{colX(8, w), colX(9, w)}}), runsText(wideRuns(shot, probeRow, 8, limit)))
+        << "after clean-up: still column 8";
 }
 
 // The stand-in copies the way the Wine control does not. Each case draws

@@ -51,8 +51,7 @@ TEST_F(Settings, NoFilesGiveEveryDefault)
     ASSERT_TRUE(quoteMarkers.list != NULL);
     EXPECT_EQ(std::string(DEFAULT_QUOTE_MARKERS), quoteMarkers.list);
     EXPECT_EQ(15u, strlen(quoteMarkers.list));
-    EXPECT_EQ(16u, quoteMarkers.scratchSize);
-    EXPECT_EQ(71u, quoteMarkers.escapedSize);
+    EXPECT_EQ(15u, quoteMarkers.room);
     EXPECT_EQ(8, settings.tabWidth);
     EXPECT_EQ(4000, settings.recolorThreshold);
     EXPECT_EQ(1, settings.viewQuoteColoring);
@@ -69,7 +68,6 @@ TEST_F(Settings, NoFilesGiveEveryDefault)
     EXPECT_EQ(0xFFFFFFu, settings.editorBackColor);
     EXPECT_EQ(200, settings.editorFontHeight);
     EXPECT_EQ(0, settings.editorFontEffects);
-    EXPECT_TRUE(state.lineBuffer != NULL);
     // The default list finds the full-width marker in plain text.
     EXPECT_EQ(2u, quoteDepth("＞＞ 引用", false));
 }
@@ -104,8 +102,7 @@ TEST_F(Settings, MarkerListCutToStatedLength)
     writeIni("[Common]\r\nQuaote=3\r\nQuaoteStr=>,|,#\r\n");
     loadSettings();
     EXPECT_STREQ(">,|", quoteMarkers.list);
-    EXPECT_EQ(4u, quoteMarkers.scratchSize);
-    EXPECT_EQ(23u, quoteMarkers.escapedSize);
+    EXPECT_EQ(3u, quoteMarkers.room);
     EXPECT_EQ(1u, quoteDepth("| x", false));
     EXPECT_EQ(0u, quoteDepth("# x", false));
 }
@@ -251,8 +248,7 @@ TEST_F(Settings, EmptyMarkerFieldSavedThenStartedGivesEmptyList)
 {
     loadSettings();
     saveCommonSettings("", 0, "0");
-    EXPECT_EQ(1u, quoteMarkers.scratchSize);
-    EXPECT_EQ(11u, quoteMarkers.escapedSize);
+    EXPECT_EQ(0u, quoteMarkers.room);
     std::vector<std::string> lines = sectionLines(ini(), "Common");
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ("Quaote=0", lines[1]);
@@ -273,14 +269,14 @@ TEST_F(Settings, OutOfRangeValuesAreMadeSafe)
     loadSettings();
     EXPECT_EQ(15, settings.quoteListLength) << "negative length treated as 0, then the default";
     EXPECT_STREQ(DEFAULT_QUOTE_MARKERS, quoteMarkers.list);
-    EXPECT_EQ(8, settings.tabWidth) << "a tab width of 0 falls back to 8";
+    EXPECT_EQ(8u, usableTabWidth(settings.tabWidth)) << "a tab width of 0 falls back to 8";
     EXPECT_EQ(2, settings.fontPresetCount) << "only two presets exist";
     EXPECT_EQ(32u, strlen(settings.fontPresets[0].title)) << "titles keep 32 bytes and their terminator";
 
     writeIni("[Common]\r\nQuaote=2000000000\r\nQuaoteStr=>\r\n[Font]\r\nNum=-3\r\n");
     loadSettings();
     EXPECT_EQ(MAX_QUOTE_LIST_LENGTH, settings.quoteListLength) << "a huge length is capped";
-    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH) * 4 + 11, quoteMarkers.escapedSize);
+    EXPECT_EQ(size_t(MAX_QUOTE_LIST_LENGTH), quoteMarkers.room);
     EXPECT_STREQ(">", quoteMarkers.list);
     EXPECT_EQ(0, settings.fontPresetCount);
 

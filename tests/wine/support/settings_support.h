@@ -8,8 +8,15 @@
 #include <string.h>
 #include <string>
 #include "shell/plugin_state.h"
+#include "compose/tab_expand.h"
 
 extern PluginState state;
+
+// Quote depth under the list in use.
+inline unsigned quoteDepth(const char* text, bool escaped)
+{
+    return quoteDepth(quoteMarkers, text, escaped);
+}
 extern "C" const char* WINAPI hostGetMailbox();
 
 class SettingsFixture : public ::testing::Test {
@@ -17,7 +24,6 @@ protected:
     void SetUp() override
     {
         releaseSettingsBuffers();
-        free(state.lineBuffer);
         memset(&state, 0, sizeof state);
         memset(&settings, 0, sizeof settings);
         state.host.getMailbox = hostGetMailbox;
@@ -27,8 +33,6 @@ protected:
     void TearDown() override
     {
         releaseSettingsBuffers();
-        free(state.lineBuffer);
-        state.lineBuffer = NULL;
     }
     std::string iniPath() const { return mailbox + "Huescope.ini"; }
     void writeIni(const std::string& text) { writeFile(iniPath(), text); }
