@@ -1,6 +1,7 @@
 // The compose editor's Win32 operations, shared by its files.
 #pragma once
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
 
 // The ruler's copy of the caret's line: up to 1 024 bytes read and more.
 const size_t LINE_BUFFER_SIZE = 1027;

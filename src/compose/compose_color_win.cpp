@@ -9,6 +9,7 @@
 #include <string.h>
 #include "compose/compose.h"
 #include "compose/line_positions.h"
+#include "quote/quote_depth.h"
 #include "shell/exports.h"
 
 static const char RECOLOR_CAPTION[] = "再配色(&R)";

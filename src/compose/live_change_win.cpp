@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "compose/compose.h"
+#include "quote/quote_depth.h"
 #include <richole.h>
 #include <tom.h>
 #include "compose/line_positions.h"

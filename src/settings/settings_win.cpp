@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
 #include "shell/resource.h"
 #include "settings/settings_keys.h"
 #include "quote/quote_depth.h"
@@ -118,7 +119,7 @@ const IniKey HUESCOPE_KEYS[] = {
     {HAND_EDITED_KEYS, "Send", "LiveChange", FLAG, 0, NULL, 0, 0, &settings.liveChange, 0, 0},
     {COMMON_KEYS, "Common", "IgnoreSpace", FLAG, 1, NULL, 0, 0, &settings.ignoreLeadingSpaces, 0, IDC_COMMON_IGNORE_SPACE},
     {COMMON_KEYS, "Common", "Quaote", MARKER_LENGTH, 0, NULL, 0, 0, &settings.quoteListLength, 0, 0},
-    {COMMON_KEYS, "Common", "QuaoteStr", MARKER_TEXT, 0, NULL, 0, 0, NULL, 0, 0},
+    {COMMON_KEYS, "Common", "QuaoteStr", MARKER_TEXT, 0, NULL, 0, 0, NULL, 0, IDC_COMMON_MARKERS},
     {COMMON_KEYS, "Common", "IgnoreColumn", NUMBER, 0, NULL, 0, 0, &settings.ignoreColumn, 0, IDC_COMMON_IGNORE_COLUMN},
     {OTHER_KEYS, "Common", "FlatToolBar", FLAG, 0, NULL, 0, 0, &settings.flatToolbar, 0, IDC_OTHER_FLAT_TOOLBAR},
     // The low byte; tab expansion takes a 0 for the default width.

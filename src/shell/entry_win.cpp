@@ -4,6 +4,7 @@
 #include "compose/compose.h"
 #include "shell/exports.h"
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
 #include "shell/resource.h"
 
 PluginState state;

@@ -3,8 +3,6 @@
 #pragma once
 #include <windows.h>
 #include <richedit.h>
-#include "settings/settings.h"
-#include "quote/quote_depth.h"
 
 typedef int(WINAPI* CommandHandler)(HWND window, int param);
 typedef int(WINAPI* RegistCallbackFn)(CommandHandler handler, int param);

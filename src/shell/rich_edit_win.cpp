@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
 
 // Only the chain of first children is searched: the host puts its rich edit
 // control there, and siblings are never looked at. Finding a RichEdit 2.0

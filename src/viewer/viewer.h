@@ -1,6 +1,7 @@
 // The message viewer's Win32 operations.
 #pragma once
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
 #include "viewer/rtf_recolor.h"
 
 // What the viewer keeps between calls: the procedure its hook passes

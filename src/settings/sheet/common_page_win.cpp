@@ -6,13 +6,6 @@
 #include "shell/resource.h"
 #include "settings/sheet/sheet.h"
 
-static INT_PTR onCommonInit(HWND page)
-{
-    showPageKeys(page, COMMON_KEYS);
-    SetDlgItemTextA(page, IDC_COMMON_MARKERS, quoteMarkers.list ? quoteMarkers.list : "");
-    return FALSE;
-}
-
 // The marker list is a byte count in the file. EM_LINELENGTH counts bytes
 // on a Windows ANSI edit control but characters where the control keeps its
 // text in UTF-16 (Wine), which would cut a Japanese list; the byte length
@@ -54,18 +47,4 @@ static void applyCommonPage(HWND page)
     free(markers);
 }
 
-static INT_PTR onCommonNotify(HWND page, const NMHDR* header)
-{
-    if (header->code == static_cast<UINT>(PSN_APPLY))
-        applyCommonPage(page);
-    return TRUE;
-}
-
-INT_PTR CALLBACK commonPageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG: return onCommonInit(page);
-    case WM_NOTIFY: return onCommonNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-    default: return FALSE;
-    }
-}
+const PageRules COMMON_PAGE = {COMMON_KEYS, NULL, NULL, applyCommonPage};

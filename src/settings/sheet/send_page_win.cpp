@@ -5,70 +5,34 @@
 #include "shell/resource.h"
 #include "settings/sheet/sheet.h"
 
-void updateSendQuoteControls(HWND page)
-{
-    bool on = isChecked(page, IDC_SEND_QUOTE_CHANGE);
-    enableControl(page, IDC_SEND_QUOTE_COLOR, on);
-    enableControl(page, IDC_SEND_RECOLOR_COUNT, on);
-    enableControl(page, IDC_SEND_PASTE_CHANGE, on);
-}
-
-void updateRulerControls(HWND page)
-{
-    bool on = isChecked(page, IDC_SEND_RULER);
-    enableControl(page, IDC_SEND_RULER_COLOR, on);
-    enableControl(page, IDC_SEND_FLICKER, on);
-}
-
 // Column 0 (or an empty field) means no margin line, so its colour is moot.
-bool updateMarginControls(HWND page)
+static bool marginLineOn(HWND page)
 {
     char text[NUMBER_TEXT_SIZE];
     readNumberText(page, IDC_SEND_MARGIN_LINE, text);
-    bool on = atoi(text) != 0;
-    enableControl(page, IDC_SEND_MARGIN_COLOR, on);
-    return on;
+    return atoi(text) != 0;
 }
 
-static INT_PTR onSendInit(HWND page)
+static void updateSendControls(HWND page)
 {
-    showPageKeys(page, SEND_KEYS);
-    updateSendQuoteControls(page);
-    updateRulerControls(page);
-    updateMarginControls(page);
-    return FALSE;
+    const bool quote = isChecked(page, IDC_SEND_QUOTE_CHANGE);
+    enableControl(page, IDC_SEND_QUOTE_COLOR, quote);
+    enableControl(page, IDC_SEND_RECOLOR_COUNT, quote);
+    enableControl(page, IDC_SEND_PASTE_CHANGE, quote);
+    const bool ruler = isChecked(page, IDC_SEND_RULER);
+    enableControl(page, IDC_SEND_RULER_COLOR, ruler);
+    enableControl(page, IDC_SEND_FLICKER, ruler);
+    enableControl(page, IDC_SEND_MARGIN_COLOR, marginLineOn(page));
 }
 
-static INT_PTR onSendCommand(HWND page, int id, int code)
+static bool isSendSwatchFlat(HWND page, int id)
 {
-    if (code == BN_CLICKED && id == IDC_SEND_QUOTE_CHANGE) {
-        updateSendQuoteControls(page);
-        return TRUE;
+    switch (id) {
+    case IDC_SEND_MARGIN_COLOR: return !marginLineOn(page);
+    case IDC_SEND_RULER_COLOR: return !isChecked(page, IDC_SEND_RULER);
+    case IDC_SEND_QUOTE_COLOR: return !isChecked(page, IDC_SEND_QUOTE_CHANGE);
+    default: return false;
     }
-    if (code == BN_CLICKED && id == IDC_SEND_RULER) {
-        updateRulerControls(page);
-        return TRUE;
-    }
-    if (code == EN_CHANGE) {
-        updateMarginControls(page);
-        return TRUE;
-    }
-    if (COLORREF* colour = pageSwatchColour(SEND_KEYS, id))
-        pickColor(page, *colour);
-    return FALSE;
-}
-
-static INT_PTR onSendDrawItem(HWND page, DRAWITEMSTRUCT* item)
-{
-    bool flat = false;
-    switch (item->CtlID) {
-    case IDC_SEND_MARGIN_COLOR: flat = !updateMarginControls(page); break;
-    case IDC_SEND_RULER_COLOR: flat = !isChecked(page, IDC_SEND_RULER); break;
-    case IDC_SEND_QUOTE_COLOR: flat = !isChecked(page, IDC_SEND_QUOTE_CHANGE); break;
-    default: break;
-    }
-    drawColorSwatch(item, flat);
-    return FALSE;
 }
 
 // The two numbers are stored as typed (up to nine characters), not
@@ -85,20 +49,4 @@ static void applySendPage(HWND page)
     saveSendSettings(marginText, thresholdText);
 }
 
-static INT_PTR onSendNotify(HWND page, const NMHDR* header)
-{
-    if (header->code == static_cast<UINT>(PSN_APPLY))
-        applySendPage(page);
-    return TRUE;
-}
-
-INT_PTR CALLBACK sendPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG: return onSendInit(page);
-    case WM_COMMAND: return onSendCommand(page, LOWORD(wParam), HIWORD(wParam));
-    case WM_DRAWITEM: return onSendDrawItem(page, reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
-    case WM_NOTIFY: return onSendNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-    default: return FALSE;
-    }
-}
+const PageRules SEND_PAGE = {SEND_KEYS, updateSendControls, isSendSwatchFlat, applySendPage};

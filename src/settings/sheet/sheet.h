@@ -3,14 +3,22 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "settings/settings_keys.h"
+#include "settings/settings.h"
 
-INT_PTR CALLBACK viewPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK sendPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK commonPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK otherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// What sets one page apart; the procedure all four pages share does the rest
+// (shows the page's keys, runs the colour dialog for its swatches and paints
+// them, and applies the page).
+struct PageRules {
+    KeyGroup group;
+    void (*refresh)(HWND page);        // the enabling rules, after a click or an edit; or NULL
+    bool (*flat)(HWND page, int id);   // whether a swatch looks switched off; or NULL
+    void (*apply)(HWND page);          // takes the page into the settings and saves its keys
+};
 
-// Moves the sheet that holds page over the sheet's owner, if it has one.
-void centreSheet(HWND page);
+extern const PageRules VIEW_PAGE, SEND_PAGE, COMMON_PAGE, OTHER_PAGE;
+
+// The page procedure; the page record's lParam points at the page's rules.
+INT_PTR CALLBACK pageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The colours the swatches show until their page is applied, so that a
 // cancelled sheet leaves the settings as they were, and the colour dialog's
@@ -35,17 +43,12 @@ void drawColorSwatch(DRAWITEMSTRUCT* item, bool flat);
 // Runs the colour dialog for one working colour; keeps the choice on OK.
 void pickColor(HWND page, COLORREF& colour);
 
-// The switches and number fields of a page's group, shown from the settings.
+// The switches, number fields and marker list of a page's group, shown from
+// the settings.
 void showPageKeys(HWND page, KeyGroup group);
 // The switches and working colours of a page's group, taken into the
 // settings; a page reads its number fields itself, to store them as typed.
 void takePageKeys(HWND page, KeyGroup group);
-
-// Enabling rules of the pages.
-void updateViewControls(HWND page);
-void updateSendQuoteControls(HWND page);
-void updateRulerControls(HWND page);
-bool updateMarginControls(HWND page);
 
 // Check boxes and fields.
 bool isChecked(HWND page, int id);

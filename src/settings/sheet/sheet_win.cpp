@@ -8,6 +8,7 @@
 #include "shell/resource.h"
 #include "settings/sheet/sheet.h"
 #include "settings/sheet/sheet_layout.h"
+#include "quote/quote_depth.h"
 
 static const char SHEET_CAPTION[] = "Huescopeのオプション";
 const int PAGE_COUNT = 4;
@@ -50,6 +51,8 @@ void showPageKeys(HWND page, KeyGroup group)
             checkIf(page, k.control, *static_cast<const int*>(k.field));
         else if (k.kind == NUMBER)
             setNumberText(page, k.control, *static_cast<const int*>(k.field));
+        else if (k.kind == MARKER_TEXT)
+            SetDlgItemTextA(page, k.control, quoteMarkers.list ? quoteMarkers.list : "");
     }
 }
 
@@ -73,11 +76,11 @@ void takePageKeys(HWND page, KeyGroup group)
 // sizeof(PROPSHEETPAGEA).
 HUESCOPE_EXPORT INT_PTR WINAPI ZekSetup(HWND owner)
 {
-    static const struct { int templateId; DLGPROC procedure; } PAGES[PAGE_COUNT] = {
-        {IDD_VIEW_PAGE, viewPageProc},
-        {IDD_SEND_PAGE, sendPageProc},
-        {IDD_COMMON_PAGE, commonPageProc},
-        {IDD_OTHER_PAGE, otherPageProc},
+    static const struct { int templateId; const PageRules* rules; } PAGES[PAGE_COUNT] = {
+        {IDD_VIEW_PAGE, &VIEW_PAGE},
+        {IDD_SEND_PAGE, &SEND_PAGE},
+        {IDD_COMMON_PAGE, &COMMON_PAGE},
+        {IDD_OTHER_PAGE, &OTHER_PAGE},
     };
     const size_t PAGE_RECORD_SIZE = PROPSHEETPAGEA_V1_SIZE;
     fillWorkingColours();
@@ -90,7 +93,8 @@ HUESCOPE_EXPORT INT_PTR WINAPI ZekSetup(HWND owner)
         page.dwFlags = PSP_DEFAULT;
         page.hInstance = state.pluginModule;
         page.pszTemplate = MAKEINTRESOURCEA(PAGES[k].templateId);
-        page.pfnDlgProc = PAGES[k].procedure;
+        page.pfnDlgProc = pageProc;
+        page.lParam = reinterpret_cast<LPARAM>(PAGES[k].rules);
         memcpy(pages + k * PAGE_RECORD_SIZE, &page, PAGE_RECORD_SIZE);
     }
 
@@ -110,7 +114,7 @@ HUESCOPE_EXPORT INT_PTR WINAPI ZekSetup(HWND owner)
 // Called from the start page's WM_INITDIALOG, before the sheet is first
 // shown. The owner is the window ZekSetup was given; without one the sheet
 // stays where the system put it.
-void centreSheet(HWND page)
+static void centreSheet(HWND page)
 {
     HWND sheet = GetParent(page);
     HWND owner = sheet ? GetParent(sheet) : NULL;
@@ -125,6 +129,52 @@ void centreSheet(HWND page)
                                        ownerRect.bottom - ownerRect.top, sheetWidth, sheetHeight);
     MoveWindow(sheet, at.x, at.y, sheetWidth, sheetHeight, TRUE);
     ShowWindow(sheet, SW_RESTORE);
+}
+
+// The rules come with WM_INITDIALOG, in the page's record, and are kept with
+// the page; a message before that finds none and is left to the dialog.
+static INT_PTR initPage(HWND page, const PROPSHEETPAGEA* record)
+{
+    const PageRules* rules = reinterpret_cast<const PageRules*>(record->lParam);
+    SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(rules));
+    if (rules == &VIEW_PAGE)   // the start page
+        centreSheet(page);
+    showPageKeys(page, rules->group);
+    if (rules->refresh)
+        rules->refresh(page);
+    return FALSE;
+}
+
+static void onPageCommand(HWND page, const PageRules& rules, int id, int code)
+{
+    if ((code == BN_CLICKED || code == EN_CHANGE) && rules.refresh)
+        rules.refresh(page);
+    if (COLORREF* colour = pageSwatchColour(rules.group, id))
+        pickColor(page, *colour);
+}
+
+INT_PTR CALLBACK pageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG)
+        return initPage(page, reinterpret_cast<const PROPSHEETPAGEA*>(lParam));
+    const PageRules* rules = reinterpret_cast<const PageRules*>(GetWindowLongPtrA(page, DWLP_USER));
+    if (!rules)
+        return FALSE;
+    switch (message) {
+    case WM_COMMAND:
+        onPageCommand(page, *rules, LOWORD(wParam), HIWORD(wParam));
+        return FALSE;
+    case WM_DRAWITEM: {
+        DRAWITEMSTRUCT* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        drawColorSwatch(item, rules->flat && rules->flat(page, static_cast<int>(item->CtlID)));
+        return FALSE;
+    }
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY))
+            rules->apply(page);
+        return TRUE;
+    default: return FALSE;
+    }
 }
 
 bool isChecked(HWND page, int id)

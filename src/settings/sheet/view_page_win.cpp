@@ -6,7 +6,7 @@
 // Applied in this order, so that the last switch that turns a control off
 // wins: the gradient fills depths 2 to 4 itself, depth colours need the
 // level switch, and nothing of the quote group works without quote colouring.
-void updateViewControls(HWND page)
+static void updateViewControls(HWND page)
 {
     static const int QUOTE_GROUP[] = {IDC_VIEW_QUOTE_COLOR1, IDC_VIEW_QUOTE_COLOR2, IDC_VIEW_QUOTE_COLOR3,
                                       IDC_VIEW_QUOTE_COLOR4, IDC_VIEW_QUOTE_COLOR5, IDC_VIEW_AUTO_COLOR,
@@ -52,48 +52,10 @@ static bool isViewSwatchFlat(HWND page, int id)
     }
 }
 
-static INT_PTR onViewInit(HWND page)
+static void applyViewPage(HWND page)
 {
-    centreSheet(page);
-    showPageKeys(page, VIEW_KEYS);
-    updateViewControls(page);
-    return FALSE;
+    takePageKeys(page, VIEW_KEYS);
+    saveViewSettings();   // also recomputes levelColors
 }
 
-static INT_PTR onViewCommand(HWND page, int id, int code)
-{
-    if (code == BN_CLICKED && (id == IDC_VIEW_QUOTE_CHANGE || id == IDC_VIEW_HEADER_CHANGE ||
-                               id == IDC_VIEW_LEVEL_COLOR || id == IDC_VIEW_AUTO_COLOR)) {
-        updateViewControls(page);
-        return TRUE;
-    }
-    if (COLORREF* colour = pageSwatchColour(VIEW_KEYS, id))
-        pickColor(page, *colour);
-    return FALSE;
-}
-
-static INT_PTR onViewDrawItem(HWND page, DRAWITEMSTRUCT* item)
-{
-    drawColorSwatch(item, isViewSwatchFlat(page, static_cast<int>(item->CtlID)));
-    return FALSE;
-}
-
-static INT_PTR onViewNotify(HWND page, const NMHDR* header)
-{
-    if (header->code == static_cast<UINT>(PSN_APPLY)) {
-        takePageKeys(page, VIEW_KEYS);
-        saveViewSettings();   // also recomputes levelColors
-    }
-    return TRUE;
-}
-
-INT_PTR CALLBACK viewPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG: return onViewInit(page);
-    case WM_COMMAND: return onViewCommand(page, LOWORD(wParam), HIWORD(wParam));
-    case WM_DRAWITEM: return onViewDrawItem(page, reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
-    case WM_NOTIFY: return onViewNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-    default: return FALSE;
-    }
-}
+const PageRules VIEW_PAGE = {VIEW_KEYS, updateViewControls, isViewSwatchFlat, applyViewPage};

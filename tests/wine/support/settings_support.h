@@ -8,6 +8,8 @@
 #include <string.h>
 #include <string>
 #include "shell/plugin_state.h"
+#include "settings/settings.h"
+#include "quote/quote_depth.h"
 #include "compose/tab_expand.h"
 
 extern PluginState state;
