@@ -442,21 +442,27 @@ int recolorRtfPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMark
     return table ? extendColorTable(buf, cb, pieceLength, table, c, colorTableBase, newLength) : 0;
 }
 
-// A piece that fills the buffer is a line cut by the host unless it ends
-// that line; one without any terminator is taken for cut as well. Nothing is
-// written into a piece that goes on with a line: its first bytes may finish
-// an escape or a control word of the piece before.
-int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
+// The piece is the count bytes the control will take; NULs that end them
+// are a terminator the host counted. A piece that fills the buffer is a line
+// cut by the host unless it ends that line. Nothing is written into a piece
+// that goes on with a line (its first bytes may finish an escape or a
+// control word of the piece before), nor into one that holds a NUL: the
+// rewrite measures a piece by its terminator, and would drop what follows.
+int recolorStreamedPiece(char* buf, size_t cb, size_t count, const ViewColoring& c, const QuoteMarkers& m,
                          int* colorTableBase, RtfStreamState* stream, size_t* newLength)
 {
     if (!buf || !stream || cb == 0)
         return 0;
     const bool goesOn = stream->lineGoesOn != 0;
-    const char* terminator = static_cast<const char*>(memchr(buf, '\0', cb));
-    const size_t pieceLength = terminator ? static_cast<size_t>(terminator - buf) : cb;
-    stream->lineGoesOn =
-        pieceLength != 0 && pieceLength >= cb - 1 && (!terminator || !endsLine(buf, terminator));
-    if (goesOn)
+    size_t pieceLength = count < cb ? count : cb;
+    while (pieceLength > 0 && buf[pieceLength - 1] == '\0')
+        --pieceLength;
+    stream->lineGoesOn = pieceLength != 0 && pieceLength >= cb - 1 && !endsLine(buf, buf + pieceLength);
+    if (goesOn || pieceLength == 0 || memchr(buf, '\0', pieceLength))
         return 0;
+    // What lies after the count is not the piece, whether or not the host
+    // ended it there.
+    if (pieceLength < cb)
+        buf[pieceLength] = '\0';
     return recolorRtfPiece(buf, cb, c, m, colorTableBase, &stream->insideSignature, newLength);
 }

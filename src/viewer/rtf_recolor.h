@@ -35,11 +35,13 @@ struct RtfStreamState {
     int lineGoesOn;        // the last piece was cut from a line the next one continues
 };
 
-// One piece as the host streams it. A line longer than the control's buffer
-// comes in several pieces: the host fills the buffer (cb - 1 bytes and the
-// terminator) and goes on with the same line in the next call, cut at any
-// byte. The pieces that go on with a line pass unchanged, as the first one
-// does (it is too long to rewrite); any other piece is a line of its own for
-// recolorRtfPiece.
-int recolorStreamedPiece(char* buf, size_t cb, const ViewColoring& c, const QuoteMarkers& m,
+// One piece as the host streams it: count is the host's count of the bytes
+// it put in buf, which the control takes whatever they hold. A line longer
+// than the control's buffer comes in several pieces: the host fills the
+// buffer (cb - 1 bytes and the terminator) and goes on with the same line in
+// the next call, cut at any byte. The pieces that go on with a line pass
+// unchanged, as the first one does (it is too long to rewrite), and so does
+// a piece holding a NUL byte; any other piece is a line of its own for
+// recolorRtfPiece, ended at the count first.
+int recolorStreamedPiece(char* buf, size_t cb, size_t count, const ViewColoring& c, const QuoteMarkers& m,
                          int* colorTableBase, RtfStreamState* stream, size_t* newLength);

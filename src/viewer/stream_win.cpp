@@ -40,7 +40,8 @@ DWORD CALLBACK streamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG cb, LONG* pc
     if (!buffer || cb <= 0 || !pcb)
         return result;
     size_t newLength = 0;
-    if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb),
+    const size_t count = *pcb > 0 ? static_cast<size_t>(*pcb) : 0;
+    if (recolorStreamedPiece(reinterpret_cast<char*>(buffer), static_cast<size_t>(cb), count,
                              currentViewColoring(), quoteMarkers, &viewer.colorTableBase,
                              &viewer.stream, &newLength))
         *pcb = static_cast<LONG>(newLength);

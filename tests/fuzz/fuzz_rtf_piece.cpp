@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     RtfStreamState stream = {signatureBefore, 0};
     size_t newLength = 0;
-    int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+    int rewritten = recolorStreamedPiece(buf, cb, first, c, m, &base, &stream, &newLength);
     const int signature = stream.insideSignature;
     if (rewritten) {
         if (newLength >= cb || buf[newLength] != '\0' || strlen(buf) != newLength)
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         memcpy(before, buf, cb);
         const int signatureWas = stream.insideSignature;
         size_t newLength = 0;
-        const int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+        const int rewritten = recolorStreamedPiece(buf, cb, n, c, m, &base, &stream, &newLength);
         if (!mayEnd && (rewritten || memcmp(buf, before, cb) != 0 || stream.insideSignature != signatureWas))
             __builtin_trap();
     }

@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         memcpy(buf, piece.data() + at, n);
         buf[n] = '\0';
         size_t newLength = 0;
-        const int rewritten = recolorStreamedPiece(buf, cb, c, m, &base, &stream, &newLength);
+        const int rewritten = recolorStreamedPiece(buf, cb, n, c, m, &base, &stream, &newLength);
         const size_t length = rewritten ? newLength : n;
         if (length >= cb || buf[length] != '\0')
             __builtin_trap();

@@ -851,6 +851,23 @@ TEST_F(HostilePieces, ResetsThatCannotFitLeaveTheLineAsTheHostWroteIt)
     EXPECT_EQ(LEVEL_COLORS[0], got.color) << "the next line is coloured again: " << describe(got);
 }
 
+// A NUL byte is mail content like any other: the control takes every byte
+// the host counts, so a line holding one is shown as the host wrote it, and
+// the line after it is coloured as usual.
+TEST_F(HostilePieces, LineHoldingANulByteIsShownWhole)
+{
+    writeIni(viewIni({"", 1, 1, 1, 1, 0}));
+    start();
+    HostMessage m = oneQuoteMessage();
+    HWND shown, baseline;
+    showBoth(piecesWith(m, {std::string("> before", 9) + "after\\par\r\n", "> next\\par\r\n"}), &shown,
+             &baseline);
+    EXPECT_EQ(controlText(baseline), controlText(shown));
+    const TextRange next = locate(shown, "> next", 0);
+    ASSERT_GE(next.from, 0);
+    EXPECT_EQ(LEVEL_COLORS[0], readCharFormat(shown, next.from, next.to).color);
+}
+
 TEST_F(HostilePieces, ColourTableOfThirtyEntries)
 {
     writeIni(viewIni({"", 1, 1, 1, 1, 0}));
