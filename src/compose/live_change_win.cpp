@@ -324,19 +324,43 @@ static bool mostlyNavigates(UINT message)
 }
 
 // Undo and redo (their messages, Ctrl+Z, Ctrl+Y and Alt+Backspace) change
-// the text where the control then puts the selection, not where it stood.
-static bool editsAtSelection(UINT message, WPARAM wParam)
+// the text anywhere: where a step puts the selection need not cover what it
+// brought back, and a step may leave the length as it was.
+static bool undoesOrRedoes(UINT message, WPARAM wParam)
 {
     switch (message) {
-    case EM_UNDO: case WM_UNDO: case EM_REDO: return false;
-    case WM_KEYDOWN: return wParam != 'Z' && wParam != 'Y';
-    case WM_SYSKEYDOWN: return wParam != VK_BACK;
-    default: return true;
+    case EM_UNDO: case WM_UNDO: case EM_REDO: return true;
+    case WM_KEYDOWN: return (wParam == 'Z' || wParam == 'Y') && GetKeyState(VK_CONTROL) < 0;
+    case WM_SYSKEYDOWN: return wParam == VK_BACK;
+    default: return false;
     }
+}
+
+// The whole text, read before and after the step, tells what it changed;
+// without either, every line is looked at.
+static LRESULT followUndo(LiveControl* live, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND control = live->control;
+    size_t beforeLength = 0, afterLength = 0;
+    char* before = readText(control, 0, clampToText(textPositionCount(control), LONG_MAX), &beforeLength);
+    ++live->busy;
+    const LRESULT result = dispatchComposeMessage(control, message, wParam, lParam);
+    --live->busy;
+    char* after = before ? readText(control, 0, clampToText(textPositionCount(control), LONG_MAX), &afterLength)
+                         : NULL;
+    TouchedSpan span = {0, INT64_MAX};
+    if (after)
+        span = changedSpan(before, beforeLength, after, afterLength, state.isRichEdit20 != 0, systemDbcsTable());
+    free(before);
+    free(after);
+    colorLinesLive(live, span.from, span.to, true, true);
+    return result;
 }
 
 static LRESULT followEdit(LiveControl* live, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (undoesOrRedoes(message, wParam))
+        return followUndo(live, message, wParam, lParam);
     HWND control = live->control;
     const CHARRANGE before = selectionOf(control);
     const int64_t lengthBefore = textPositionCount(control);
@@ -351,11 +375,9 @@ static LRESULT followEdit(LiveControl* live, UINT message, WPARAM wParam, LPARAM
         colorLinesLive(live, 0, INT64_MAX, true, true);
         return result;
     }
-    const bool atSelection = editsAtSelection(message, wParam);
-    const TouchedSpan span = touchedSpan(before.cpMin, after.cpMin, after.cpMax, growth, atSelection);
-    // At the selection, an edit took out what it did not add to the length;
-    // an undo or a redo may have taken out anything.
-    colorLinesLive(live, span.from, span.to, true, !atSelection || span.to - span.from > growth);
+    const TouchedSpan span = touchedSpan(before.cpMin, after.cpMin, after.cpMax, growth, true);
+    // At the selection, an edit took out what it did not add to the length.
+    colorLinesLive(live, span.from, span.to, true, span.to - span.from > growth);
     return result;
 }
 

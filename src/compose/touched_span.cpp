@@ -1,5 +1,7 @@
 #include "compose/touched_span.h"
 
+#include "compose/line_positions.h"
+
 TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, int64_t growth,
                         bool atSelection)
 {
@@ -9,5 +11,21 @@ TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, i
     if (from < 0)
         from = 0;
     TouchedSpan span = {from, afterMax > from ? afterMax : from};
+    return span;
+}
+
+TouchedSpan changedSpan(const char* before, size_t beforeLength, const char* after, size_t afterLength,
+                        bool isRichEdit20, const DbcsTable& dbcs)
+{
+    const size_t shorter = beforeLength < afterLength ? beforeLength : afterLength;
+    size_t prefix = 0;
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < shorter - prefix && before[beforeLength - 1 - suffix] == after[afterLength - 1 - suffix])
+        ++suffix;
+    const int64_t from = pastedPositionCount(after, prefix, isRichEdit20, dbcs);
+    const int64_t to = pastedPositionCount(after, afterLength - suffix, isRichEdit20, dbcs);
+    TouchedSpan span = {from > 0 ? from - 1 : 0, to + 1};
     return span;
 }

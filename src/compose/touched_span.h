@@ -1,7 +1,10 @@
 // Which positions of the compose text an edit touched, judged from what the
 // control shows before and after it: the selection and the text length.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+#include "text/dbcs.h"
 
 struct TouchedSpan {
     int64_t from;   // first position whose line must be looked at again
@@ -15,3 +18,11 @@ struct TouchedSpan {
 // ends at the new selection, so it began that many positions before it.
 TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, int64_t growth,
                         bool atSelection);
+
+// What an undo or a redo changed, from the whole text before and after it as
+// the control gives it: what the two share at their start and at their end
+// is untouched, and the rest of the text after it is what came back or
+// stands where text went. A position is added on either side for a
+// character the shared bytes cut in two.
+TouchedSpan changedSpan(const char* before, size_t beforeLength, const char* after, size_t afterLength,
+                        bool isRichEdit20, const DbcsTable& dbcs);

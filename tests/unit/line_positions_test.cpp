@@ -109,7 +109,7 @@ TEST(ParagraphBounds, LinesAroundPositionsInAWindow)
 }
 
 // The positions an edit may have changed, from the selection and the length
-// before and after it.
+// before and after it, or from the text before and after an undo.
 struct SpanCase { const char* name; int64_t beforeMin, afterMin, afterMax, growth; bool atSelection; int64_t from, to; };
 
 TEST(TouchedSpan, CoversWhatTheEditChanged)
@@ -125,6 +125,18 @@ TEST(TouchedSpan, CoversWhatTheEditChanged)
     };
     for (const SpanCase& c : cases) {
         TouchedSpan span = touchedSpan(c.beforeMin, c.afterMin, c.afterMax, c.growth, c.atSelection);
+        EXPECT_EQ(c.from, span.from) << c.name;
+        EXPECT_EQ(c.to, span.to) << c.name;
+    }
+    // An undo or a redo, judged from the whole text before and after it.
+    const struct { const char* name; std::string before, after; int64_t from, to; } undos[] = {
+        {"a character put back, the length kept", ">lain", "plain", 0, 2},
+        {"two places undone in one step", "> \rone\r>plain", "> one\rplain", 1, 7},
+        {"a double-byte character cut by the shared bytes", "\x82\xa0x", "\x82\xa2x", 0, 2},
+    };
+    for (const auto& c : undos) {
+        TouchedSpan span = changedSpan(c.before.data(), c.before.size(), c.after.data(), c.after.size(), true,
+                                       cp932Table());
         EXPECT_EQ(c.from, span.from) << c.name;
         EXPECT_EQ(c.to, span.to) << c.name;
     }

@@ -788,7 +788,7 @@ TEST_F(ComposeColor, TextEndingInALoneLeadByteIsColouredUpToIt)
 // text, breaks as "|", and each line's colour) after it, after each Ctrl+Z
 // and after Ctrl+Y, with LiveChange=1 and, documenting the colouring that
 // follows messages only, with LiveChange=0.
-enum LiveEdit { TYPE_TEXT, BACKSPACE, ENTER, PASTE_COMMAND, SET_REPLY };
+enum LiveEdit { TYPE_TEXT, BACKSPACE, ENTER, PASTE_COMMAND, SET_REPLY, REPLACE_NEXT_CHARACTER };
 struct Seen { const char* text; const char* colors; };
 struct LiveRow {
     const char* name;
@@ -841,6 +841,7 @@ TEST_P(LiveEdits, ShowEachLineInItsColourAndUndoOnlyTheEdit)
     case ENTER: pressKey(control, VK_RETURN, '\r'); break;
     case PASTE_COMMAND: SendMessageA(control, EM_PASTESPECIAL, CF_TEXT, 0); break;
     case SET_REPLY: setText(control, copied); break;
+    case REPLACE_NEXT_CHARACTER: setSelection(control, caret, caret + 1); replaceSelection(control, copied); break;
     }
     const Seen* seen = live || !row.today[0].text ? row.live : row.today;
     const std::string context = std::string(row.name) + (live ? ", live" : ", messages only");
@@ -882,6 +883,10 @@ static const LiveRow LIVE_ROWS[] = {
      {{"top|> p1|> p2|end", "TQQT"}, {}, {}, {}}},
     {"typing on a quoted line", "> quoted\r\nplain", 0, 8, TYPE_TEXT, "abc", 1,
      {{"> quotedabc|plain", "QT"}, {"> quoted|plain", "QT"}, {}, {"> quotedabc|plain", "QT"}}, {}},
+    // An undo that leaves the length as it was is no caret move.
+    {"marker put over a character", "plain\r\n> quoted", 0, 0, REPLACE_NEXT_CHARACTER, ">", 1,
+     {{">lain|> quoted", "QQ"}, {"plain|> quoted", "TQ"}, {}, {">lain|> quoted", "QQ"}},
+     {{">lain|> quoted", "-Q"}, {}, {}, {}}},
     {"reply set whole", "", 0, 0, SET_REPLY, "> a\r\nb\r\n>> c", 1,
      {{"> a|b|>> c", "QTQ"}, {"> a|b|>> c", "QTQ"}, {}, {"> a|b|>> c", "QTQ"}}, {}},
 };
