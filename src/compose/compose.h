@@ -61,6 +61,9 @@ LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text);
 LRESULT colorPaste(HWND control, WPARAM wParam, LPARAM lParam);
 // The control's text length in its own positions.
 int64_t textPositionCount(HWND control);
+CHARRANGE readSelection(HWND control);
+// position held within [0, textEnd].
+LONG clampToText(int64_t position, LONG textEnd);
 
 // live colours ([Send] LiveChange)
 // Follows control from now on if the settings ask for it and it can.

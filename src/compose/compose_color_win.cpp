@@ -27,7 +27,7 @@ static char* duplicateText(const char* text, size_t length)
     return copy;
 }
 
-static CHARRANGE readSelection(HWND control)
+CHARRANGE readSelection(HWND control)
 {
     CHARRANGE range = {0, 0};
     SendMessageA(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
@@ -40,11 +40,11 @@ static void selectRange(HWND control, LONG cpMin, LONG cpMax)
     SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
 }
 
-static LONG clampPosition(int64_t position)
+LONG clampToText(int64_t position, LONG textEnd)
 {
-    if (position > LONG_MAX)
-        return LONG_MAX;
-    return position < 0 ? 0 : static_cast<LONG>(position);
+    if (position < 0)
+        return 0;
+    return position > textEnd ? textEnd : static_cast<LONG>(position);
 }
 
 static void redrawWithoutErasing(HWND control)
@@ -350,11 +350,11 @@ static void colorPastedText(HWND control, const char* pasted, LONG start, int64_
         return;   // nothing was pasted: cutting and pasting again would paste twice
     const int64_t before = textPositionCount(control);
     colorLines(control, pasted, start);
-    const LONG end = clampPosition(static_cast<int64_t>(start) + count);
+    const LONG end = clampToText(static_cast<int64_t>(start) + count, LONG_MAX);
     reinsertSelection(control, start, end);
     const int64_t growth = textPositionCount(control) - before;
     redrawWithoutErasing(control);
-    CHARRANGE range = {start, clampPosition(static_cast<int64_t>(end) + (growth > 0 ? growth : 0))};
+    CHARRANGE range = {start, clampToText(static_cast<int64_t>(end) + (growth > 0 ? growth : 0), LONG_MAX)};
     SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     // The coloured range then goes through the control's own cut and paste
     // (RichEdit 1.0: clear and undo). On RichEdit 2.0 this leaves the pasted

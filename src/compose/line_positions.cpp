@@ -72,24 +72,25 @@ int64_t multibyteCharCount(const char* s, size_t length, const DbcsTable& dbcs)
     return count;
 }
 
+// Bytes the position at text[i] takes: on RichEdit 2.0 a lead byte with a
+// trail byte after it, or a CR LF pair, takes two; anything else one.
+static size_t positionBytes(const char* text, size_t i, size_t length, bool isRichEdit20, const DbcsTable& dbcs)
+{
+    if (!isRichEdit20 || i + 1 >= length)
+        return 1;
+    const unsigned char b = (unsigned char)text[i];
+    const unsigned char after = (unsigned char)text[i + 1];
+    return (isLeadByte(dbcs, b) && isTrailByte(dbcs, after)) || (b == '\r' && after == '\n') ? 2 : 1;
+}
+
 int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
                             const DbcsTable& dbcs)
 {
     if (!text)
         return 0;
-    if (!isRichEdit20)
-        return (int64_t)length;
     int64_t count = 0;
-    size_t i = 0;
-    while (i < length) {
-        const unsigned char b = (unsigned char)text[i];
-        const bool hasNext = i + 1 < length;
-        const unsigned char after = hasNext ? (unsigned char)text[i + 1] : 0;
-        const bool pair = hasNext && ((isLeadByte(dbcs, b) && isTrailByte(dbcs, after))
-                                      || (b == '\r' && after == '\n'));
-        i += pair ? 2 : 1;
+    for (size_t i = 0; i < length; i += positionBytes(text, i, length, isRichEdit20, dbcs))
         ++count;
-    }
     return count;
 }
 
@@ -97,13 +98,8 @@ size_t byteOffsetOfPosition(const char* text, size_t length, int64_t position, b
                             const DbcsTable& dbcs)
 {
     size_t i = 0;
-    for (int64_t count = 0; count < position && i < length; ++count) {
-        const unsigned char b = (unsigned char)text[i];
-        const unsigned char after = i + 1 < length ? (unsigned char)text[i + 1] : 0;
-        const bool pair = isRichEdit20 && i + 1 < length &&
-                          ((isLeadByte(dbcs, b) && isTrailByte(dbcs, after)) || (b == '\r' && after == '\n'));
-        i += pair ? 2 : 1;
-    }
+    for (int64_t count = 0; count < position && i < length; ++count)
+        i += positionBytes(text, i, length, isRichEdit20, dbcs);
     return i;
 }
 

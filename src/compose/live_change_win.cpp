@@ -59,20 +59,6 @@ bool liveColoring(HWND control)
     return settings.liveChange && settings.sendQuoteColoring && liveControlOf(control);
 }
 
-static LONG clampToText(int64_t position, LONG textEnd)
-{
-    if (position < 0)
-        return 0;
-    return position > textEnd ? textEnd : static_cast<LONG>(position);
-}
-
-static CHARRANGE selectionOf(HWND control)
-{
-    CHARRANGE range = {0, 0};
-    SendMessageA(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
-    return range;
-}
-
 // ---- the document's colours, through the text object model ----
 
 // The colour of [from, to): an RGB value, or tomAutoColor, or tomUndefined
@@ -336,18 +322,28 @@ static bool undoesOrRedoes(UINT message, WPARAM wParam)
     }
 }
 
+// The message itself, with anything it sends on the way not followed.
+static LRESULT dispatchFollowed(LiveControl* live, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ++live->busy;
+    const LRESULT result = dispatchComposeMessage(live->control, message, wParam, lParam);
+    --live->busy;
+    return result;
+}
+
+static char* readWholeText(HWND control, size_t* length)
+{
+    return readText(control, 0, clampToText(textPositionCount(control), LONG_MAX), length);
+}
+
 // The whole text, read before and after the step, tells what it changed;
 // without either, every line is looked at.
 static LRESULT followUndo(LiveControl* live, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    HWND control = live->control;
     size_t beforeLength = 0, afterLength = 0;
-    char* before = readText(control, 0, clampToText(textPositionCount(control), LONG_MAX), &beforeLength);
-    ++live->busy;
-    const LRESULT result = dispatchComposeMessage(control, message, wParam, lParam);
-    --live->busy;
-    char* after = before ? readText(control, 0, clampToText(textPositionCount(control), LONG_MAX), &afterLength)
-                         : NULL;
+    char* before = readWholeText(live->control, &beforeLength);
+    const LRESULT result = dispatchFollowed(live, message, wParam, lParam);
+    char* after = before ? readWholeText(live->control, &afterLength) : NULL;
     TouchedSpan span = {0, INT64_MAX};
     if (after)
         span = changedSpan(before, beforeLength, after, afterLength, state.isRichEdit20 != 0, systemDbcsTable());
@@ -362,12 +358,10 @@ static LRESULT followEdit(LiveControl* live, UINT message, WPARAM wParam, LPARAM
     if (undoesOrRedoes(message, wParam))
         return followUndo(live, message, wParam, lParam);
     HWND control = live->control;
-    const CHARRANGE before = selectionOf(control);
+    const CHARRANGE before = readSelection(control);
     const int64_t lengthBefore = textPositionCount(control);
-    ++live->busy;
-    const LRESULT result = dispatchComposeMessage(control, message, wParam, lParam);
-    --live->busy;
-    const CHARRANGE after = selectionOf(control);
+    const LRESULT result = dispatchFollowed(live, message, wParam, lParam);
+    const CHARRANGE after = readSelection(control);
     const int64_t growth = textPositionCount(control) - lengthBefore;
     if (growth == 0 && mostlyNavigates(message))
         return result;
@@ -389,7 +383,7 @@ static void catchUp(LiveControl* live)
     const int64_t length = textPositionCount(live->control);
     if (length == live->knownLength)
         return;
-    const CHARRANGE selection = selectionOf(live->control);
+    const CHARRANGE selection = readSelection(live->control);
     const TouchedSpan span =
         touchedSpan(selection.cpMin, selection.cpMin, selection.cpMax, length - live->knownLength, false);
     colorLinesLive(live, span.from, span.to, true, true);
@@ -409,12 +403,12 @@ LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_IME_STARTCOMPOSITION:
         live->composing = 1;
-        live->composedFrom = selectionOf(control).cpMin;
+        live->composedFrom = readSelection(control).cpMin;
         break;
     case WM_IME_ENDCOMPOSITION: {
         const LRESULT result = dispatchComposeMessage(control, message, wParam, lParam);
         live->composing = 0;
-        const CHARRANGE selection = selectionOf(control);
+        const CHARRANGE selection = readSelection(control);
         const LONG from = live->composedFrom < selection.cpMin ? live->composedFrom : selection.cpMin;
         colorLinesLive(live, from, selection.cpMax, true, true);
         return result;
