@@ -184,16 +184,19 @@ TEST_F(Settings, EveryKeyReadsIntoItsOwnFieldAndSavesUnderItsOwnKey)
         auto on = [&](int bit) { return std::to_string(bit ^ flip); };
         writeMailboxIni("[Editor]\r\nTextColor=2001\r\nBkColor=2002\r\nFontFace=EdFace\r\nFontSize=103\r\nItalic=" +
                         on(1) + "\r\nBold=" + on(0) + "\r\n[Viewer]\r\nFontFace=VwFace\r\nFontSize=104\r\nCharSet=129\r\n");
-        writeIni("[View]\r\nChange=" + on(1) + "\r\nHeaderChange=" + on(0) +
-                 "\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\nColor5=1005\r\nHeaderColor=1006\r\n"
-                 "Bold=" + on(1) + "\r\nItalic=" + on(0) + "\r\nLevelColor=" + on(1) + "\r\nAutoColor=" + on(0) +
-                 "\r\nLevelRepeat=" + on(1) + "\r\nSignatureChange=" + on(0) + "\r\nSignatureColor=1010\r\n"
-                 "[Send]\r\nChange=" + on(0) + "\r\nMarginLine=71\r\nMarginColor=1007\r\nRuler=" + on(1) +
-                 "\r\nRulerColor=1008\r\nColor=1009\r\nTabKey2Space=" + on(1) + "\r\nTabCode2Space=" + on(0) +
-                 "\r\nFlicker=" + on(1) + "\r\nRecolorCount=2501\r\nPasteChange=" + on(0) + "\r\nLevelColor=" + on(1) +
-                 "\r\nLiveChange=" + on(0) + "\r\n"
-                 "[Common]\r\nIgnoreSpace=" + on(1) + "\r\nIgnoreColumn=5\r\nQuaote=3\r\nQuaoteStr=>,#\r\nFlatToolBar=" +
-                 on(0) + "\r\nTab=6\r\n"
+        // Each page's keys in the order its save writes them; the keys no
+        // page shows after them.
+        const std::string view = "Change=" + on(1) + "\r\nHeaderChange=" + on(0) + "\r\nItalic=" + on(0) +
+            "\r\nBold=" + on(1) + "\r\nLevelColor=" + on(1) + "\r\nAutoColor=" + on(0) +
+            "\r\nColor=1001\r\nColor2=1002\r\nColor3=1003\r\nColor4=1004\r\nColor5=1005\r\nHeaderColor=1006\r\n";
+        const std::string send = "Change=" + on(0) + "\r\nRuler=" + on(1) + "\r\nTabKey2Space=" + on(1) +
+            "\r\nTabCode2Space=" + on(0) + "\r\nFlicker=" + on(1) + "\r\nPasteChange=" + on(0) +
+            "\r\nMarginColor=1007\r\nRulerColor=1008\r\nColor=1009\r\nMarginLine=71\r\nRecolorCount=2501\r\n";
+        const std::string common =
+            "IgnoreSpace=" + on(1) + "\r\nQuaote=3\r\nQuaoteStr=>,#\r\nIgnoreColumn=5\r\nFlatToolBar=" + on(0) + "\r\n";
+        writeIni("[View]\r\n" + view + "LevelRepeat=" + on(1) + "\r\nSignatureChange=" + on(0) +
+                 "\r\nSignatureColor=1010\r\n[Send]\r\n" + send + "LevelColor=" + on(1) + "\r\nLiveChange=" + on(0) +
+                 "\r\n[Common]\r\n" + common + "Tab=6\r\n"
                  "[Font]\r\nNum=1\r\nFontTitle1=T1\r\nFontName1=N1\r\nFontSize1=121\r\nCharSet1=130\r\n"
                  "FontTitle2=T2\r\nFontName2=N2\r\nFontSize2=122\r\nCharSet2=131\r\n");
         loadSettings();
@@ -228,19 +231,11 @@ TEST_F(Settings, EveryKeyReadsIntoItsOwnFieldAndSavesUnderItsOwnKey)
         saveSendSettings("71", "2501");
         saveCommonSettings(">,#", 3, "5");
         saveOtherSettings();
-        const std::vector<std::string> view = {
-            "Change=" + on(1), "HeaderChange=" + on(0), "Italic=" + on(0), "Bold=" + on(1),
-            "LevelColor=" + on(1), "AutoColor=" + on(0), "Color=1001", "Color2=1002", "Color3=1003",
-            "Color4=1004", "Color5=1005", "HeaderColor=1006"};
-        const std::vector<std::string> send = {
-            "Change=" + on(0), "Ruler=" + on(1), "TabKey2Space=" + on(1), "TabCode2Space=" + on(0),
-            "Flicker=" + on(1), "PasteChange=" + on(0), "MarginColor=1007", "RulerColor=1008", "Color=1009",
-            "MarginLine=71", "RecolorCount=2501"};
-        const std::vector<std::string> common = {"IgnoreSpace=" + on(1), "Quaote=3", "QuaoteStr=>,#",
-                                                 "IgnoreColumn=5", "FlatToolBar=" + on(0)};
-        EXPECT_EQ(view, sectionLines(ini(), "View")) << "flip " << flip;
-        EXPECT_EQ(send, sectionLines(ini(), "Send")) << "flip " << flip;
-        EXPECT_EQ(common, sectionLines(ini(), "Common")) << "flip " << flip;
+        for (const char* section : {"View", "Send", "Common"}) {
+            const std::string& keys = section[0] == 'V' ? view : section[0] == 'S' ? send : common;
+            EXPECT_EQ(sectionLines("[" + std::string(section) + "]\r\n" + keys, section), sectionLines(ini(), section))
+                << "flip " << flip;
+        }
     }
 }
 
