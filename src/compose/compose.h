@@ -6,12 +6,13 @@
 // The ruler's copy of the caret's line: up to 1 024 bytes read and more.
 const size_t LINE_BUFFER_SIZE = 1027;
 
-// What the compose window keeps between messages: the procedure its hook
-// passes messages on to, the text the deferred colouring puts back, tab
+// What the compose window keeps between messages: the controls its hook
+// serves (each with the procedure it passes messages on to and its
+// version), the text the deferred colouring puts back, tab
 // expansion's output, and the ruler's font, measurements and copy of the
 // caret's line.
 struct ComposeState {
-    WNDPROC savedProc;
+    HookedControls controls;
     char* pendingText;      // a long reply as set, put back on its timer's tick
     HWND pendingControl;    // the control whose tick it waits for
     char* conversionBuffer;
@@ -31,10 +32,10 @@ const UINT RECOLOR_DELAY_MS = 100;
 
 // compose hook
 LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
-// What the hook does with a message, live colours aside.
-LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // Hands a message straight to the control's own procedure, bypassing the hook.
 LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether control is a RichEdit 2.0 one, as found when it was hooked.
+bool isRichEdit20(HWND control);
 // EM_SETCHARFORMAT on the selection with the colour only.
 void setSelectionColor(HWND control, COLORREF color);
 void resetTypingColor(HWND control);
@@ -66,20 +67,26 @@ CHARRANGE readSelection(HWND control);
 LONG clampToText(int64_t position, LONG textEnd);
 
 // live colours ([Send] LiveChange)
-// Follows control from now on if the settings ask for it and it can.
+// Follows control from now on if the settings ask for it and the control
+// proves that it keeps colours out of its undo.
 void attachLiveChange(HWND control);
+// Destroys the hidden controls the proofs were made on.
+void releaseLiveChangeProofs();
 // Whether control's colours follow its edits now.
 bool liveColoring(HWND control);
-// composeWindowProc for a followed control: the edit, then its lines coloured.
-LRESULT liveComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // Messages after which the text may differ: typing, keys, clicks (a drag
 // and drop), the input method, replace, clipboard, undo and redo.
 bool messageMayEditText(UINT message);
+// Told before each message to the control; true when the message is an edit
+// being followed, which liveAfterMessage must then be told of once the
+// control has handled it.
+bool liveBeforeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+void liveAfterMessage(HWND control);
 LRESULT liveSetText(HWND control, WPARAM wParam, const char* text);
-// Colours the lines over [from, to], outside the undo history; with
-// `inserted` every character of [from, to) is looked at, else only each
-// line's ends (text that came in one colour).
-void recolorLive(HWND control, int64_t from, int64_t to, bool inserted);
+// Every line given its colour, outside the undo history.
+void recolorLive(HWND control);
+// The lines of the selection, or of the whole text when nothing is selected.
+void recolorLiveSelection(HWND control);
 LRESULT livePaste(HWND control, WPARAM wParam, LPARAM lParam);
 
 // ruler and margin line

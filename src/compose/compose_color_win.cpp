@@ -54,7 +54,7 @@ static void redrawWithoutErasing(HWND control)
 
 int64_t textPositionCount(HWND control)
 {
-    if (state.isRichEdit20) {
+    if (isRichEdit20(control)) {
         GETTEXTLENGTHEX how = {GTL_NUMCHARS | GTL_PRECISE, CODE_PAGE_UTF16};
         return SendMessageA(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0);
     }
@@ -92,7 +92,7 @@ void colorLines(HWND control, const char* text, LONG start)
     char* copy = duplicateText(text ? text : "", length);
     if (copy) {
         LineWalk walk;
-        beginLineWalk(&walk, copy, length, start, state.isRichEdit20 != 0, systemDbcsTable());
+        beginLineWalk(&walk, copy, length, start, isRichEdit20(control), systemDbcsTable());
         LineSpan line;
         while (nextLine(&walk, &line)) {
             const int64_t end = line.cpStart + line.cpLength;
@@ -167,7 +167,7 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
     text[0] = '\0';
     SendMessageA(control, EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(text));
     text[size - 1] = '\0';
-    if (state.isRichEdit20)
+    if (isRichEdit20(control))
         text = widenSelectedText(text, size);
     if (!text)
         return;
@@ -178,16 +178,15 @@ void reinsertSelection(HWND control, LONG cpMin, LONG cpMax)
 
 int WINAPI recolorCommand(HWND window, int)
 {
-    HWND control = findRichEdit(window, &state.isRichEdit20);
+    HWND control = findRichEdit(window, NULL);
     if (!control)
         return 0;
-    CHARRANGE remembered = readSelection(control);
     // Live colours need no re-insertion, and the selection stays as it is.
     if (liveColoring(control)) {
-        const bool whole = remembered.cpMin == remembered.cpMax;
-        recolorLive(control, whole ? 0 : remembered.cpMin, whole ? INT64_MAX : remembered.cpMax, true);
+        recolorLiveSelection(control);
         return 1;
     }
+    CHARRANGE remembered = readSelection(control);
     CHARRANGE range = remembered;
     if (range.cpMin == range.cpMax) {
         range.cpMin = 0;
@@ -285,7 +284,7 @@ LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text)
 {
     const CHARRANGE replaced = readSelection(control);
     LRESULT result = passToControl(control, EM_REPLACESEL, wParam, reinterpret_cast<LPARAM>(text));
-    if (state.isRichEdit20) {
+    if (isRichEdit20(control)) {
         passToControl(control, EM_HIDESELECTION, 1, 0);
         // On RichEdit 2.0 text inserted at the caret keeps the colour the
         // control gave it; only a replaced selection is coloured.
@@ -298,7 +297,7 @@ LRESULT colorReplaceSel(HWND control, WPARAM wParam, const char* text)
     // The caret goes where the replaced range ended: after a re-insertion of
     // the same text, that is the end of the new text.
     CHARRANGE caret = {replaced.cpMax, replaced.cpMax};
-    if (state.isRichEdit20) {
+    if (isRichEdit20(control)) {
         passToControl(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&caret));
         passToControl(control, EM_HIDESELECTION, 0, 0);
     } else {
@@ -343,7 +342,7 @@ static char* takeClipboardText(HWND control)
 // the byte after it along), so the count never exceeds what the paste added.
 static void colorPastedText(HWND control, const char* pasted, LONG start, int64_t inserted)
 {
-    int64_t count = pastedPositionCount(pasted, strlen(pasted), state.isRichEdit20 != 0, systemDbcsTable());
+    int64_t count = pastedPositionCount(pasted, strlen(pasted), isRichEdit20(control), systemDbcsTable());
     if (count > inserted)
         count = inserted;
     if (count <= 0)
@@ -359,7 +358,7 @@ static void colorPastedText(HWND control, const char* pasted, LONG start, int64_
     // The coloured range then goes through the control's own cut and paste
     // (RichEdit 1.0: clear and undo). On RichEdit 2.0 this leaves the pasted
     // range on the clipboard in place of what the user had copied.
-    if (state.isRichEdit20) {
+    if (isRichEdit20(control)) {
         SendMessageA(control, WM_CUT, 0, 0);
         SendMessageA(control, WM_PASTE, 0, 0);
     } else {

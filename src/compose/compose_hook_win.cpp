@@ -18,6 +18,7 @@ void releaseComposeResources()
     free(compose.pendingText);
     compose.pendingText = NULL;
     compose.pendingControl = NULL;
+    releaseLiveChangeProofs();
 }
 
 // The RichEdit 2.0 control's own timers that keep running when flicker
@@ -27,12 +28,12 @@ static const UINT_PTR KEPT_RICHEDIT20_TIMERS[] = {1, 431, 433, 435};
 
 HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
 {
-    HWND control = findRichEdit(window, &state.isRichEdit20);
-    if (!control)
+    bool version20 = false;
+    HWND control = findRichEdit(window, &version20);
+    // A control already hooked (the host handed the same window again) keeps
+    // the procedure saved for it.
+    if (!control || !hookControl(&compose.controls, control, composeWindowProc, version20))
         return 0;
-    // A control that already carries our procedure (the host handed the same
-    // window again) keeps the procedure saved for it.
-    compose.savedProc = subclassControl(control, composeWindowProc, compose.savedProc);
     attachLiveChange(control);
     createRulerFont(control);
     return 1;
@@ -40,7 +41,17 @@ HUESCOPE_EXPORT int WINAPI ZekSendCreate(HWND window)
 
 LRESULT passToControl(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcA(compose.savedProc, control, message, wParam, lParam);
+    return passToSaved(&compose.controls, control, message, wParam, lParam);
+}
+
+bool isRichEdit20(HWND control)
+{
+    const HookedControl* hooked = hookedControl(&compose.controls, control);
+    if (hooked)
+        return hooked->isRichEdit20;
+    char className[32] = "";
+    GetClassNameA(control, className, 28);
+    return isRichEdit20Class(className);
 }
 
 // Colour only: every other member of the format stays zero, so the rest of
@@ -61,7 +72,7 @@ void resetTypingColor(HWND control)
 
 void suppressRichEditTimers(HWND control, WPARAM timerId)
 {
-    if (!settings.suppressFlicker || !state.isRichEdit20)
+    if (!settings.suppressFlicker || !isRichEdit20(control))
         return;
     for (UINT_PTR kept : KEPT_RICHEDIT20_TIMERS)
         if (timerId == kept)
@@ -89,7 +100,7 @@ static LRESULT onPaint(HWND control, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = passToControl(control, WM_PAINT, wParam, lParam);
     redrawMarginLine(control);
-    if (state.isRichEdit20)
+    if (isRichEdit20(control))
         redrawRuler(control);
     return result;
 }
@@ -155,7 +166,7 @@ static LRESULT onTimer(HWND control, WPARAM timerId, LPARAM lParam)
 {
     if (timerId == RECOLOR_TIMER_ID && liveColoring(control)) {
         KillTimer(control, RECOLOR_TIMER_ID);
-        recolorLive(control, 0, INT64_MAX, false);
+        recolorLive(control);
     } else if (timerId == RECOLOR_TIMER_ID) {
         finishDeferredColoring(control);
     }
@@ -199,7 +210,7 @@ static LRESULT onSetCharFormat(HWND control, WPARAM wParam, LPARAM lParam)
     return passToControl(control, EM_SETCHARFORMAT, wParam, lParam);
 }
 
-LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SETFOCUS:      return onSetFocus(control, wParam, lParam);
@@ -219,10 +230,18 @@ LRESULT dispatchComposeMessage(HWND control, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-// A control whose colours follow its edits has each edit watched first.
+// An edit made before a deferred colouring's tick has that colouring done
+// first; live colours are told of each message before and after it. The
+// control's entry goes with its last message.
 LRESULT CALLBACK composeWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (messageMayEditText(message))
         colorBeforeEdit(control);
-    return liveComposeMessage(control, message, wParam, lParam);
+    const bool followed = liveBeforeMessage(control, message, wParam, lParam);
+    const LRESULT result = dispatchComposeMessage(control, message, wParam, lParam);
+    if (followed)
+        liveAfterMessage(control);
+    if (message == WM_NCDESTROY)
+        forgetControl(&compose.controls, control);
+    return result;
 }

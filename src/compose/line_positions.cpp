@@ -94,42 +94,58 @@ int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
     return count;
 }
 
-size_t byteOffsetOfPosition(const char* text, size_t length, int64_t position, bool isRichEdit20,
-                            const DbcsTable& dbcs)
+static bool isBreak(char16_t c)
 {
-    size_t i = 0;
-    for (int64_t count = 0; count < position && i < length; ++count)
-        i += positionBytes(text, i, length, isRichEdit20, dbcs);
-    return i;
+    return c == u'\r' || c == u'\n';
 }
 
-static bool isBreak(char c)
-{
-    return c == '\r' || c == '\n';
-}
-
-ParagraphBounds paragraphBounds(const char* text, size_t length, size_t fromByte, size_t toByte)
+ParagraphBounds paragraphBounds(const char16_t* text, size_t length, size_t from, size_t to)
 {
     ParagraphBounds bounds = {0, length, false, false};
-    if (toByte > length)
-        toByte = length;
-    if (fromByte > toByte)
-        fromByte = toByte;
-    for (size_t i = fromByte; i > 0; --i) {
+    if (to > length)
+        to = length;
+    if (from > to)
+        from = to;
+    for (size_t i = from; i > 0; --i) {
         if (isBreak(text[i - 1])) {
-            bounds.byteStart = i;
+            bounds.start = i;
             bounds.startFound = true;
             break;
         }
     }
-    for (size_t i = toByte; i < length; ++i) {
+    for (size_t i = to; i < length; ++i) {
         if (isBreak(text[i])) {
-            bounds.byteEnd = i;
+            bounds.end = i;
             bounds.endFound = true;
             break;
         }
     }
     return bounds;
+}
+
+bool nextTextLine(const char16_t* text, size_t length, size_t* next, TextLine* line)
+{
+    if (*next >= length)
+        return false;
+    size_t end = *next;
+    while (end < length && !isBreak(text[end]))
+        ++end;
+    line->start = *next;
+    line->length = end - *next;
+    if (end < length && text[end] == u'\r' && end + 1 < length && text[end + 1] == u'\n')
+        ++end;
+    *next = end < length ? end + 1 : end;
+    return true;
+}
+
+// FNV-1a over the units.
+uint32_t textChecksum(const char16_t* text, size_t length)
+{
+    uint32_t sum = 2166136261u;
+    for (size_t i = 0; i < length; ++i) {
+        sum = (sum ^ static_cast<uint16_t>(text[i])) * 16777619u;
+    }
+    return sum;
 }
 
 size_t countByte(const char* text, size_t length, char b)

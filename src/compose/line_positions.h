@@ -50,20 +50,31 @@ int64_t multibyteCharCount(const char* s, size_t length, const DbcsTable& dbcs);
 int64_t pastedPositionCount(const char* text, size_t length, bool isRichEdit20,
                             const DbcsTable& dbcs);
 
-// The byte offset of the character at `position` in the slice, counting as
-// pastedPositionCount does; `length` when the slice holds fewer positions.
-size_t byteOffsetOfPosition(const char* text, size_t length, int64_t position, bool isRichEdit20,
-                            const DbcsTable& dbcs);
+// ---- the text as the text object model gives it ----
+// UTF-16, a position per unit on both control versions; a line ends at CR,
+// LF or a CR LF pair, whichever the control keeps (RichEdit 1.0 may keep
+// CR LF, later versions CR).
 
-// The lines of the slice that hold the bytes from `fromByte` to `toByte`:
-// from just after the last line break (CR or LF) before fromByte to the
-// first one at or after toByte. A side with no break in the slice runs to
-// the slice's end, and *found says which sides a break bounded.
+// The lines of the slice that hold the units from `from` to `to`: from just
+// after the last line break before `from` to the first one at or after
+// `to`. A side with no break in the slice runs to the slice's end, and
+// *found says which sides a break bounded.
 struct ParagraphBounds {
-    size_t byteStart, byteEnd;
+    size_t start, end;
     bool startFound, endFound;
 };
-ParagraphBounds paragraphBounds(const char* text, size_t length, size_t fromByte, size_t toByte);
+ParagraphBounds paragraphBounds(const char16_t* text, size_t length, size_t from, size_t to);
+
+// The line that begins at *next, its break excluded; *next moves past the
+// break. False once *next has reached the end.
+struct TextLine {
+    size_t start, length;
+};
+bool nextTextLine(const char16_t* text, size_t length, size_t* next, TextLine* line);
+
+// A checksum of the slice, to tell cheaply whether a text is still the one
+// seen before.
+uint32_t textChecksum(const char16_t* text, size_t length);
 
 // Occurrences of `b` in the slice.
 size_t countByte(const char* text, size_t length, char b);

@@ -99,16 +99,16 @@ void drawMarginLine(HWND control, HDC dc)
         DeleteObject(pen);
 }
 
-static uint32_t rawOffsetColumn(int64_t offset)
+static uint32_t rawOffsetColumn(HWND control, int64_t offset)
 {
     return caretColumnForLine(CARET_LINE_READ_LIMIT + 1, offset, NULL, 0, settings.tabWidth,
-                              state.isRichEdit20 != 0, systemDbcsTable());
+                              isRichEdit20(control), systemDbcsTable());
 }
 
 // Characters (control positions) that `length` bytes of line text hold.
-static int64_t charactersIn(const char* text, size_t length)
+static int64_t charactersIn(HWND control, const char* text, size_t length)
 {
-    if (!state.isRichEdit20 || length == 0)
+    if (!isRichEdit20(control) || length == 0)
         return static_cast<int64_t>(length);
     return MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), NULL, 0);
 }
@@ -128,13 +128,13 @@ static uint32_t caretColumn(HWND control)
     const int64_t lineChars = SendMessageA(control, EM_LINELENGTH, static_cast<WPARAM>(lineStart), 0);
     // A line too long to read gives the raw offset.
     if (lineChars > CARET_LINE_READ_LIMIT)
-        return rawOffsetColumn(offset);
+        return rawOffsetColumn(control, offset);
     if (offset <= 0)
         return 0;
 
     char* buffer = compose.lineBuffer;
     const WORD request =
-        state.isRichEdit20 && lineChars > SAFE_WIDE_REQUEST ? SAFE_WIDE_REQUEST : FULL_LINE_REQUEST;
+        isRichEdit20(control) && lineChars > SAFE_WIDE_REQUEST ? SAFE_WIDE_REQUEST : FULL_LINE_REQUEST;
     // Cleared first: a control may report more bytes than it wrote, and
     // what it left alone must end the text instead of an earlier line.
     memset(buffer, 0, sizeof compose.lineBuffer);
@@ -144,9 +144,9 @@ static uint32_t caretColumn(HWND control)
     // A read that stops short of the caret (the request was cut, or the
     // control copied less) cannot place it; the raw offset is the honest
     // fallback, the same as for a line too long to read.
-    if (charactersIn(buffer, length) < offset)
-        return rawOffsetColumn(offset);
-    return caretColumnForLine(lineChars, offset, buffer, length, settings.tabWidth, state.isRichEdit20 != 0,
+    if (charactersIn(control, buffer, length) < offset)
+        return rawOffsetColumn(control, offset);
+    return caretColumnForLine(lineChars, offset, buffer, length, settings.tabWidth, isRichEdit20(control),
                               systemDbcsTable());
 }
 
@@ -214,7 +214,7 @@ void drawRuler(HWND control, HDC dc)
     // On RichEdit 2.0 the ruler belongs to controls that keep their
     // selection shown, as the host's compose control does; any other one
     // gets none (its text area still starts below the strip).
-    if (state.isRichEdit20 && !(SendMessageA(control, EM_GETOPTIONS, 0, 0) & ECO_NOHIDESEL))
+    if (isRichEdit20(control) && !(SendMessageA(control, EM_GETOPTIONS, 0, 0) & ECO_NOHIDESEL))
         return;
     const int w = compose.editorCharWidth;
     const int H = compose.rulerHeight;

@@ -1,6 +1,5 @@
 #include "compose/touched_span.h"
 
-#include "compose/line_positions.h"
 
 TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, int64_t growth,
                         bool atSelection)
@@ -14,8 +13,7 @@ TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, i
     return span;
 }
 
-TouchedSpan changedSpan(const char* before, size_t beforeLength, const char* after, size_t afterLength,
-                        bool isRichEdit20, const DbcsTable& dbcs)
+TouchedSpan changedSpan(const char16_t* before, size_t beforeLength, const char16_t* after, size_t afterLength)
 {
     const size_t shorter = beforeLength < afterLength ? beforeLength : afterLength;
     size_t prefix = 0;
@@ -24,8 +22,8 @@ TouchedSpan changedSpan(const char* before, size_t beforeLength, const char* aft
     size_t suffix = 0;
     while (suffix < shorter - prefix && before[beforeLength - 1 - suffix] == after[afterLength - 1 - suffix])
         ++suffix;
-    const int64_t from = pastedPositionCount(after, prefix, isRichEdit20, dbcs);
-    const int64_t to = pastedPositionCount(after, afterLength - suffix, isRichEdit20, dbcs);
+    const int64_t from = static_cast<int64_t>(prefix);
+    const int64_t to = static_cast<int64_t>(afterLength - suffix);
     TouchedSpan span = {from > 0 ? from - 1 : 0, to + 1};
     return span;
 }

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "text/dbcs.h"
 
 struct TouchedSpan {
     int64_t from;   // first position whose line must be looked at again
@@ -19,10 +18,10 @@ struct TouchedSpan {
 TouchedSpan touchedSpan(int64_t beforeMin, int64_t afterMin, int64_t afterMax, int64_t growth,
                         bool atSelection);
 
-// What an undo or a redo changed, from the whole text before and after it as
-// the control gives it: what the two share at their start and at their end
-// is untouched, and the rest of the text after it is what came back or
-// stands where text went. A position is added on either side for a
-// character the shared bytes cut in two.
-TouchedSpan changedSpan(const char* before, size_t beforeLength, const char* after, size_t afterLength,
-                        bool isRichEdit20, const DbcsTable& dbcs);
+// What an undo, a redo or a move changed, from the whole text before and
+// after it as the text object model gives it (a position per UTF-16 unit):
+// what the two share at their start and at their end is untouched, and the
+// rest of the text after it is what came back or stands where text went.
+// A position is added on either side, so that a line break cut in two by
+// the shared units still has both its lines looked at.
+TouchedSpan changedSpan(const char16_t* before, size_t beforeLength, const char16_t* after, size_t afterLength);

@@ -27,7 +27,6 @@ struct PluginState {
     HINSTANCE pluginModule;
     HMODULE hostModule;
     HostApi host;
-    int isRichEdit20;
 };
 
 extern PluginState state;
@@ -35,10 +34,33 @@ extern PluginState state;
 const size_t PATH_BUFFER_SIZE = 260;
 
 // shell
-HWND findRichEdit(HWND window, int* isRichEdit20);
+// The rich edit control on the chain of window's first children, or NULL;
+// *isRichEdit20 (when asked for) tells its version.
+HWND findRichEdit(HWND window, bool* isRichEdit20);
+// RichEdit20A, RichEdit20W and any class named like them are RichEdit 2.0.
+bool isRichEdit20Class(const char* className);
 void applyFlatToolbar(HWND window);
 int bindHostApi();
 void releaseHostApi();
-// Installs procedure on control unless it is already there; returns the
-// procedure to pass messages on to (never procedure itself).
-WNDPROC subclassControl(HWND control, WNDPROC procedure, WNDPROC previous);
+
+// The controls one hook procedure serves, each with the procedure it passes
+// messages on to and its version as found when it was hooked: two controls
+// of different classes each keep their own.
+struct HookedControl {
+    HWND control;
+    WNDPROC savedProc;
+    bool isRichEdit20;
+};
+const int MAX_HOOKED_CONTROLS = 32;
+struct HookedControls {
+    HookedControl entries[MAX_HOOKED_CONTROLS];
+};
+// Installs procedure on control and keeps what it replaced; a control already
+// in the table keeps its entry (the host handed the same window again).
+// False when the table has no room, and the control is left alone.
+bool hookControl(HookedControls* table, HWND control, WNDPROC procedure, bool isRichEdit20);
+const HookedControl* hookedControl(const HookedControls* table, HWND control);
+// The message handed to the procedure control's hook replaced.
+LRESULT passToSaved(const HookedControls* table, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+// Drops control's entry once it has had its last message.
+void forgetControl(HookedControls* table, HWND control);

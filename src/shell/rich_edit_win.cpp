@@ -5,10 +5,14 @@
 #include "shell/plugin_state.h"
 #include "settings/settings.h"
 
+bool isRichEdit20Class(const char* className)
+{
+    return strncmp(className, "RichEdit20", 10) == 0;
+}
+
 // Only the chain of first children is searched: the host puts its rich edit
-// control there, and siblings are never looked at. Finding a RichEdit 2.0
-// control sets *isRichEdit20; a RichEdit 1.0 one leaves it as it was.
-HWND findRichEdit(HWND window, int* isRichEdit20)
+// control there, and siblings are never looked at.
+HWND findRichEdit(HWND window, bool* isRichEdit20)
 {
     HWND current = window;
     for (;;) {
@@ -17,25 +21,56 @@ HWND findRichEdit(HWND window, int* isRichEdit20)
             return NULL;
         char className[32] = "";
         GetClassNameA(child, className, 28);
-        if (strcmp(className, "RICHEDIT") == 0)
-            return child;
-        if (strncmp(className, "RichEdit20", 10) == 0) {
-            *isRichEdit20 = 1;
+        const bool version20 = isRichEdit20Class(className);
+        if (version20 || strcmp(className, "RICHEDIT") == 0) {
+            if (isRichEdit20)
+                *isRichEdit20 = version20;
             return child;
         }
         current = child;
     }
 }
 
-// A control that already carries our procedure keeps the procedure saved for
-// it: saving our own procedure would make every message recurse forever.
-WNDPROC subclassControl(HWND control, WNDPROC procedure, WNDPROC previous)
+const HookedControl* hookedControl(const HookedControls* table, HWND control)
 {
-    WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC));
-    if (current == procedure)
-        return previous;
-    return reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+    for (const HookedControl& entry : table->entries)
+        if (control && entry.control == control)
+            return &entry;
+    return NULL;
+}
+
+bool hookControl(HookedControls* table, HWND control, WNDPROC procedure, bool isRichEdit20)
+{
+    if (hookedControl(table, control))
+        return true;
+    for (HookedControl& entry : table->entries) {
+        if (entry.control)
+            continue;
+        const WNDPROC saved = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+        if (!saved)
+            return false;
+        entry = HookedControl{control, saved, isRichEdit20};
+        return true;
+    }
+    return false;
+}
+
+// A message for a control the table does not know (it cannot come, since
+// only hooked controls reach the hook) gets the default answer.
+LRESULT passToSaved(const HookedControls* table, HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const HookedControl* entry = hookedControl(table, control);
+    if (!entry)
+        return DefWindowProcA(control, message, wParam, lParam);
+    return CallWindowProcA(entry->savedProc, control, message, wParam, lParam);
+}
+
+void forgetControl(HookedControls* table, HWND control)
+{
+    HookedControl* entry = const_cast<HookedControl*>(hookedControl(table, control));
+    if (entry)
+        *entry = HookedControl{};
 }
 
 void applyFlatToolbar(HWND window)

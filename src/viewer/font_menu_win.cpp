@@ -80,7 +80,7 @@ int WINAPI fontMenuCommand(HWND window, int param)
 {
     if (param < 0 || param > settings.fontPresetCount)
         return 0;
-    HWND control = findRichEdit(window, &state.isRichEdit20);
+    HWND control = findRichEdit(window, NULL);
     if (!control)
         return 0;
     CHARFORMATA format;

@@ -4,13 +4,13 @@
 #include "settings/settings.h"
 #include "viewer/rtf_recolor.h"
 
-// What the viewer keeps between calls: the procedure its hook passes
-// messages on to, the host's stream record while a message streams in, the
+// What the viewer keeps between calls: the controls its hook serves (each
+// with the procedure it passes messages on to), the host's stream record while a message streams in, the
 // colour table's entry count (the index of the first appended colour, 1
 // before any table was seen), the stream's signature and cut-line state, and
 // the font submenus.
 struct ViewerState {
-    WNDPROC savedProc;
+    HookedControls controls;
     EDITSTREAM savedStream;
     int colorTableBase;
     RtfStreamState stream;

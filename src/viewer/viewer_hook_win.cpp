@@ -4,22 +4,23 @@
 #include "shell/plugin_state.h"
 #include "viewer/viewer.h"
 
-ViewerState viewer = {NULL, EDITSTREAM(), 1, RtfStreamState(), NULL, NULL};
+ViewerState viewer = {HookedControls(), EDITSTREAM(), 1, RtfStreamState(), NULL, NULL};
 
 // The host calls this once per viewer window, but a second call for a control
 // that already carries the hook must not save the hook as its own successor:
-// subclassControl then keeps the procedure saved the first time.
+// the control keeps the procedure saved the first time.
 HUESCOPE_EXPORT void WINAPI ZekViewCreate(HWND window)
 {
-    HWND control = findRichEdit(window, &state.isRichEdit20);
+    bool isRichEdit20 = false;
+    HWND control = findRichEdit(window, &isRichEdit20);
     if (control)
-        viewer.savedProc = subclassControl(control, viewerWindowProc, viewer.savedProc);
+        hookControl(&viewer.controls, control, viewerWindowProc, isRichEdit20);
     applyFlatToolbar(window);
 }
 
 static LRESULT passOn(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcA(viewer.savedProc, control, message, wParam, lParam);
+    return passToSaved(&viewer.controls, control, message, wParam, lParam);
 }
 
 static void scrollOneLine(HWND control, WPARAM direction)
@@ -97,6 +98,11 @@ LRESULT CALLBACK viewerWindowProc(HWND control, UINT message, WPARAM wParam, LPA
         return onChar(control, wParam, lParam);
     case EM_STREAMIN:
         return onStreamIn(control, wParam, lParam);
+    case WM_NCDESTROY: {
+        const LRESULT result = passOn(control, message, wParam, lParam);
+        forgetControl(&viewer.controls, control);
+        return result;
+    }
     default:
         return passOn(control, message, wParam, lParam);
     }

@@ -84,27 +84,39 @@ TEST(LineWalk, WidenLineBreaksForReinsertion)
     }
 }
 
-// The lines around an edit, found in a window of the control's text: the
-// byte of a position, then the breaks either side.
+// The lines around an edit, found in a window of the text object model's
+// text (a position per UTF-16 unit, breaks as each control keeps them), and
+// the lines of such a text one by one.
 TEST(ParagraphBounds, LinesAroundPositionsInAWindow)
 {
-    struct { const char* name; std::string text; bool re20; int64_t from, to; std::string expected; } cases[] = {
-        {"middle line, 2.0", "ab\r> cd\ref", true, 4, 5, "3-7 found both"},
-        {"a double-byte character is one position on 2.0", "\x82\xa0\r> x\ry", true, 3, 3, "3-6 found both"},
-        {"every byte a position on 1.0", "ab\r\n> cd\r\nef", false, 5, 5, "4-8 found both"},
-        {"no break before: the window's start", "> cd\ref", true, 1, 1, "0-4 found end"},
-        {"no break after: the window's end", "ab\r> cd", true, 5, 6, "3-7 found start"},
-        {"a caret at a line's end stops there", "ab\r> cd\ref", true, 7, 7, "3-7 found both"},
-        {"a caret after a break takes the next line", "ab\r> cd\ref", true, 8, 8, "8-10 found start"},
+    struct { const char* name; std::u16string text; size_t from, to; std::string expected; } cases[] = {
+        {"middle line", u"ab\r> cd\ref", 4, 5, "3-7 found both"},
+        {"a Japanese character is one position", u"\u3042\r> x\ry", 3, 3, "2-5 found both"},
+        {"CR LF as a 1.0 control may keep it", u"ab\r\n> cd\r\nef", 5, 5, "4-8 found both"},
+        {"no break before: the window's start", u"> cd\ref", 1, 1, "0-4 found end"},
+        {"no break after: the window's end", u"ab\r> cd", 5, 6, "3-7 found start"},
+        {"a caret at a line's end stops there", u"ab\r> cd\ref", 7, 7, "3-7 found both"},
+        {"a caret after a break takes the next line", u"ab\r> cd\ref", 8, 8, "8-10 found start"},
     };
     for (const auto& c : cases) {
-        const size_t from = byteOffsetOfPosition(c.text.data(), c.text.size(), c.from, c.re20, cp932Table());
-        const size_t to = byteOffsetOfPosition(c.text.data(), c.text.size(), c.to, c.re20, cp932Table());
-        const ParagraphBounds b = paragraphBounds(c.text.data(), c.text.size(), from, to);
+        const ParagraphBounds b = paragraphBounds(c.text.data(), c.text.size(), c.from, c.to);
         std::ostringstream o;
-        o << b.byteStart << "-" << b.byteEnd << " found"
+        o << b.start << "-" << b.end << " found"
           << (b.startFound && b.endFound ? " both" : b.startFound ? " start" : b.endFound ? " end" : " none");
         EXPECT_EQ(c.expected, o.str()) << c.name;
+    }
+    const struct { const char* name; std::u16string text; std::string lines; } walks[] = {
+        {"CR, LF and CR LF each end one line", u"a\rbc\nd\r\n\r\ne", "0+1 2+2 5+1 8+0 10+1"},
+        {"a final break adds no line", u"> a\r", "0+3"},
+        {"an empty text has none", u"", ""},
+    };
+    for (const auto& w : walks) {
+        std::ostringstream o;
+        size_t next = 0;
+        TextLine line;
+        while (nextTextLine(w.text.data(), w.text.size(), &next, &line))
+            o << (o.tellp() > 0 ? " " : "") << line.start << "+" << line.length;
+        EXPECT_EQ(w.lines, o.str()) << w.name;
     }
 }
 
@@ -129,14 +141,14 @@ TEST(TouchedSpan, CoversWhatTheEditChanged)
         EXPECT_EQ(c.to, span.to) << c.name;
     }
     // An undo or a redo, judged from the whole text before and after it.
-    const struct { const char* name; std::string before, after; int64_t from, to; } undos[] = {
-        {"a character put back, the length kept", ">lain", "plain", 0, 2},
-        {"two places undone in one step", "> \rone\r>plain", "> one\rplain", 1, 7},
-        {"a double-byte character cut by the shared bytes", "\x82\xa0x", "\x82\xa2x", 0, 2},
+    const struct { const char* name; std::u16string before, after; int64_t from, to; } undos[] = {
+        {"a character put back, the length kept", u">lain", u"plain", 0, 2},
+        {"two places undone in one step", u"> \rone\r>plain", u"> one\rplain", 1, 7},
+        {"a selection moved by a drag, the length kept", u"> a\rb\rc", u"b\r> a\rc", 0, 6},
+        {"a text emptied", u"> a\r", u"", 0, 1},
     };
     for (const auto& c : undos) {
-        TouchedSpan span = changedSpan(c.before.data(), c.before.size(), c.after.data(), c.after.size(), true,
-                                       cp932Table());
+        TouchedSpan span = changedSpan(c.before.data(), c.before.size(), c.after.data(), c.after.size());
         EXPECT_EQ(c.from, span.from) << c.name;
         EXPECT_EQ(c.to, span.to) << c.name;
     }
