@@ -573,7 +573,9 @@ static void rulerTimings()
 static const char LIVE_INI[] = "[Send]\r\nChange=1\r\nColor=255\r\nRecolorCount=100000000\r\nLiveChange=1\r\n";
 static const char MESSAGES_ONLY_INI[] = "[Send]\r\nChange=1\r\nColor=255\r\nRecolorCount=100000000\r\n";
 static const char TYPED[] = "> see you on Tuesday. ";
-static const int TYPED_LINE = 1000;   // unquoted, in the middle of the 2000-line reply
+// The reply sizes typed into, each at its middle line (unquoted). The
+// longer one shows whether a keystroke's cost grows with the reply.
+static const int TYPING_SIZES[] = {2000, 8000};
 
 // Counts what reaches the control's own procedure, below every hook.
 static WNDPROC ownProc;
@@ -604,53 +606,58 @@ static void typeAtLineStart(HWND edit, int line, bool paint)
 // every edit, and, to tell the plug-in's part from the control's, a control
 // the plug-in has not hooked holding the same text already coloured. The
 // first keystroke makes the line quoted, and its colour changes; every other
-// one only has its line looked at.
+// one only has its line looked at. The longer reply gets half the rounds:
+// setting it up costs Wine's control seconds.
 static void liveTypingTimings()
 {
     loadPlugin(LIVE_INI);
-    const int n = 2000;
-    const std::string text = replyText(n);
-    const std::vector<LineRange> lines = replyLineRanges(n);
     const size_t keys = strlen(TYPED);
     HWND window = NULL;
     HWND edit = NULL;
     printf("\n### Compose: typing with live colours ([Send] LiveChange=1)\n\n"
-           "\"%s\" (%zu keystrokes: WM_KEYDOWN, WM_CHAR, WM_KEYUP each) typed at the start of line %d "
-           "of a %d-line reply (unquoted; the first keystroke makes it quoted). P: a control the plug-in "
+           "\"%s\" (%zu keystrokes: WM_KEYDOWN, WM_CHAR, WM_KEYUP each) typed at the start of the middle "
+           "line of a reply (unquoted; the first keystroke makes it quoted). P: a control the plug-in "
            "has not hooked, as if it were not loaded, holding the reply as WM_SETTEXT leaves it; C: the "
            "same, its quoted lines then coloured by messages (a block at a time), so C - P is what the "
            "control itself pays for typing into coloured text and L - C the plug-in's own part; L: a "
            "hooked control with LiveChange=1 (the reply set with WM_SETTEXT and coloured). A fresh "
-           "control each time, the reply set untimed; %d rounds. Hidden: the windows are not shown, so "
-           "no keystroke pays for painting (the least favourable ratio); shown: the window is on screen "
-           "and each keystroke is followed by UpdateWindow, the repaint a message loop gives it.\n\n",
-           TYPED, keys, TYPED_LINE + 1, n, 2 * runs);
-    printf("| windows | P per keystroke (us) | C per keystroke (us) | L per keystroke (us) | **L/P** | C/P | "
-           "L - C per keystroke (us) |\n|---|---|---|---|---|---|---|\n");
-    for (int shown = 0; shown < 2; ++shown) {
-        auto type = [&] { typeAtLineStart(edit, TYPED_LINE, shown != 0); };
-        RoundTimes t = interleaved(
-            {type, type, type},
-            [&](size_t side) {
-                window = hostCreateComposeWindow(RICHEDIT_20A, "typing", 0, 0, 600, 400);
-                edit = hostEditControl(window);
-                if (side == 2)
-                    plugin.sendCreate(window);
-                setText(edit, text);
-                if (side == 1)
-                    colourQuotedBlocks(edit, lines);
-                if (shown) {
-                    ShowWindow(window, SW_SHOW);
-                    UpdateWindow(window);
-                    hostPump(50);
-                }
-            },
-            [&](size_t) { DestroyWindow(window); }, 2 * runs);
-        printf("| %s | %.0f | %.0f | %.0f | **%.2f** | %.2f | %.0f |\n", shown ? "shown" : "hidden",
-               median(t[0]) / keys * 1e6, median(t[1]) / keys * 1e6, median(t[2]) / keys * 1e6,
-               medianRatio(t[2], t[0]), medianRatio(t[1], t[0]), medianDifference(t[2], t[1]) / keys * 1e6);
-        fflush(stdout);
+           "control each time, the reply set untimed; %d rounds at 2000 lines, %d at 8000. Hidden: the "
+           "windows are not shown, so no keystroke pays for painting (the least favourable ratio); shown: "
+           "the window is on screen and each keystroke is followed by UpdateWindow, the repaint a message "
+           "loop gives it.\n\n",
+           TYPED, keys, 2 * runs, runs);
+    printf("| lines | windows | P per keystroke (us) | C per keystroke (us) | L per keystroke (us) | **L/P** | C/P | "
+           "L - C per keystroke (us) |\n|---|---|---|---|---|---|---|---|\n");
+    for (int n : TYPING_SIZES) {
+        const std::string text = replyText(n);
+        const std::vector<LineRange> lines = replyLineRanges(n);
+        for (int shown = 1; shown >= 0; --shown) {
+            auto type = [&] { typeAtLineStart(edit, n / 2, shown != 0); };
+            RoundTimes t = interleaved(
+                {type, type, type},
+                [&](size_t side) {
+                    window = hostCreateComposeWindow(RICHEDIT_20A, "typing", 0, 0, 600, 400);
+                    edit = hostEditControl(window);
+                    if (side == 2)
+                        plugin.sendCreate(window);
+                    setText(edit, text);
+                    if (side == 1)
+                        colourQuotedBlocks(edit, lines);
+                    if (shown) {
+                        ShowWindow(window, SW_SHOW);
+                        UpdateWindow(window);
+                        hostPump(50);
+                    }
+                },
+                [&](size_t) { DestroyWindow(window); }, n > 2000 ? runs : 2 * runs);
+            printf("| %d | %s | %.0f | %.0f | %.0f | **%.2f** | %.2f | %.0f |\n", n, shown ? "shown" : "hidden",
+                   median(t[0]) / keys * 1e6, median(t[1]) / keys * 1e6, median(t[2]) / keys * 1e6,
+                   medianRatio(t[2], t[0]), medianRatio(t[1], t[0]), medianDifference(t[2], t[1]) / keys * 1e6);
+            fflush(stdout);
+        }
     }
+    const int n = TYPING_SIZES[0];
+    const std::string text = replyText(n);
     // The messages the control's own procedure receives per keystroke, with
     // and without the plug-in: the difference is what the plug-in asks.
     int perKey[2] = {0, 0};
@@ -662,7 +669,7 @@ static void liveTypingTimings()
             plugin.sendCreate(window);
         setText(edit, text);
         ownMessages = 0;
-        typeAtLineStart(edit, TYPED_LINE, false);
+        typeAtLineStart(edit, n / 2, false);
         perKey[side] = static_cast<int>((ownMessages - 1) / keys);   // less the caret's EM_EXSETSEL
         DestroyWindow(window);
     }

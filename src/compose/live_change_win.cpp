@@ -61,6 +61,14 @@ struct PendingEdit {
     BSTR text;          // the whole text, for FOLLOW_WHOLE_TEXT
 };
 
+// The text around the selection as the last paint found it: its span and
+// its checksum.
+struct PaintedText {
+    long from, to;
+    uint32_t checksum;
+    bool known;
+};
+
 struct LiveControl {
     HWND control;
     ITextDocument* document;
@@ -70,8 +78,8 @@ struct LiveControl {
     ITextRange* probe;
     ITextFont* probeFont;
     long knownLength;        // the text's length when its colours were last made right
-    uint32_t knownChecksum;  // and its checksum, when the last paint took it
-    bool checksumKnown;
+    PaintedText painted;     // the text around the selection at the last paint
+    bool editedSincePaint;
     bool composing;          // the input method is composing: nothing is coloured
     long composedFrom;       // where the composition began
     int busy;                // inside an edit already being followed
@@ -312,7 +320,7 @@ static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool ins
 {
     const long textEnd = storyLength(live);
     live->knownLength = textEnd;
-    live->checksumKnown = false;
+    live->editedSincePaint = true;
     live->typed.known = false;
     const long first = clampPosition(from, textEnd);
     const long last = clampPosition(to < first ? first : to, textEnd);
@@ -612,7 +620,7 @@ static bool followTyping(LiveControl* live, const PendingEdit& edit, const Span&
     memcpy(line.text, typed, (static_cast<size_t>(line.length) + 1) * sizeof(char16_t));
     ++line.length;
     live->knownLength = length;
-    live->checksumKnown = false;
+    live->editedSincePaint = true;
     return true;
 }
 
@@ -647,27 +655,33 @@ static void followAtSelection(LiveControl* live, const PendingEdit& edit, const 
 }
 
 // Text can change without a message through this hook (a drop from another
-// program, say): before a paint, a text whose length or checksum moved has
-// its lines around the selection looked at. The checksum is taken at the
-// paint, so an edit followed since the last paint only renews it.
+// program, say): before a paint, a length that moved has the lines around
+// the selection looked at, and so does a text around the selection whose
+// checksum moved since the last paint without an edit followed in between.
+// Only that much is read: the whole text, read at every paint, would cost
+// more than the keystroke itself.
 static void catchUp(LiveControl* live)
 {
-    BSTR text = NULL;
     const long length = storyLength(live);
-    const size_t units = readRange(live, 0, length, &text);
-    const uint32_t sum = textChecksum(unitsOf(text), text ? units : 0);
-    if (text)
-        freeString(text);
-    const bool moved = length != live->knownLength || (live->checksumKnown && sum != live->knownChecksum);
-    if (moved) {
+    if (length != live->knownLength) {
         const Span selection = selectionOf(live);
         const TouchedSpan span =
             touchedSpan(selection.from, selection.from, selection.to, length - live->knownLength, false);
         colorLinesLive(live, span.from, span.to, true, true);
     }
-    live->knownLength = length;
-    live->knownChecksum = sum;
-    live->checksumKnown = true;
+    const Span selection = selectionOf(live);
+    const long from = clampPosition(static_cast<int64_t>(selection.from) - FIRST_REACH, length);
+    const long to = clampPosition(static_cast<int64_t>(selection.to) + FIRST_REACH, length);
+    BSTR text = NULL;
+    const size_t units = readRange(live, from, to, &text);
+    const uint32_t checksum = textChecksum(unitsOf(text), units);
+    if (text)
+        freeString(text);
+    const PaintedText& last = live->painted;
+    if (!live->editedSincePaint && last.known && last.from == from && last.to == to && last.checksum != checksum)
+        colorLinesLive(live, from, to, true, true);
+    live->painted = PaintedText{from, to, checksum, true};
+    live->editedSincePaint = false;
 }
 
 // Messages that are no edit but still concern the live colours.
@@ -757,7 +771,7 @@ LRESULT liveSetText(HWND control, WPARAM wParam, const char* text)
     const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
     if (strlen(text ? text : "") >= threshold) {
         live->knownLength = storyLength(live);
-        live->checksumKnown = false;
+        live->editedSincePaint = true;
         live->typed.known = false;
         SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
         return result;
