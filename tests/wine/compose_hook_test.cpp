@@ -27,6 +27,33 @@ TEST_F(ComposeHook, SecondCreateForTheSameWindowKeepsMessagesFlowing)
     EXPECT_EQ(1u, recorder().count(WM_SETTEXT)) << "the text reaches the control once, not through the hook twice";
 }
 
+// Each control keeps its own class's procedure and line arithmetic, whichever
+// class was hooked first: a RichEdit 1.0 reply (CR LF, two positions a
+// break) after a RichEdit 2.0 viewer and compose window, then the 2.0 one
+// again.
+TEST_F(ComposeHook, ControlsOfBothClassesEachKeepTheirOwnProcedureAndLines)
+{
+    configure("Change=1\r\n");
+    openCompose(RICHEDIT_20A, false);
+    HWND viewer = track(hostCreateViewerWindow(RICHEDIT_20A, "viewer", 0, 0, 300, 200));
+    plugin.viewCreate(viewer);
+    HWND older = track(hostCreateComposeWindow(RICHEDIT_10, "compose 1.0", 0, 0, 300, 200));
+    ASSERT_NE(0, plugin.sendCreate(older));
+    const char reply[] = "> one\r\ntwo\r\n> three\r\nfour";
+    for (HWND edit : {hostEditControl(older), control}) {
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply));
+        EXPECT_EQ("> one|two|> three|four", withBreaksShown(controlText(edit)));
+        for (int line = 0; line < 4; ++line) {
+            bool uniform = false;
+            const COLORREF color = lineColor(edit, line, &uniform);
+            const COLORREF expected = line % 2 ? TEST_TEXT_COLOR : TEST_QUOTE_COLOR;
+            EXPECT_TRUE(uniform && color == expected) << (edit == control ? "2.0" : "1.0") << ", line " << line
+                                                      << ": expected " << colorName(expected) << ", got "
+                                                      << colorName(color);
+        }
+    }
+}
+
 TEST_F(ComposeHook, UnhandledAndObservedMessagesReachTheControlUnchanged)
 {
     configure("Change=0\r\n");
