@@ -55,6 +55,8 @@ bool isQuoteColor(COLORREF color);
 void colorLines(HWND control, const char* text, LONG start);
 void reinsertSelection(HWND control, LONG cpMin, LONG cpMax);
 int WINAPI recolorCommand(HWND window, int parameter);
+// Whether a text of `length` bytes set whole is coloured on the timer's tick.
+bool coloredOnTick(size_t length);
 LRESULT colorSetText(HWND control, WPARAM wParam, const char* text);
 void finishDeferredColoring(HWND control);
 void colorBeforeEdit(HWND control);
@@ -82,7 +84,8 @@ bool messageMayEditText(UINT message);
 // control has handled it.
 bool liveBeforeMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 void liveAfterMessage(HWND control);
-LRESULT liveSetText(HWND control, WPARAM wParam, const char* text);
+// The text was set whole: colour it now, or note it for the timer's tick.
+void liveTextSet(HWND control, bool colorNow);
 // Every line given its colour, outside the undo history.
 void recolorLive(HWND control);
 // The lines of the selection, or of the whole text when nothing is selected.

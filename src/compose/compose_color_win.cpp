@@ -226,6 +226,11 @@ static bool deferredFor(HWND control)
     return compose.pendingText && control == compose.pendingControl;
 }
 
+bool coloredOnTick(size_t length)
+{
+    return length >= static_cast<uint32_t>(settings.recolorThreshold);   // length + 1 > threshold, without the overflow
+}
+
 LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
 {
     const char* shown = text ? text : "";
@@ -234,8 +239,7 @@ LRESULT colorSetText(HWND control, WPARAM wParam, const char* text)
     compose.pendingText = duplicateText(shown, length);
     compose.pendingControl = NULL;
     LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
-    const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
-    if (length >= threshold) {   // length + 1 > threshold, without the overflow
+    if (coloredOnTick(length)) {
         if (compose.pendingText) {
             compose.pendingControl = control;
             SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);

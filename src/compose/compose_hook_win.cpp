@@ -86,11 +86,26 @@ static LRESULT onSetFocus(HWND control, WPARAM wParam, LPARAM lParam)
     return passToControl(control, WM_SETFOCUS, wParam, lParam);
 }
 
+// With live colours the reply is shown, coloured without a step of undo, and
+// the undo buffer emptied, as without them; a long one is coloured on the
+// timer's tick.
+static LRESULT setTextLive(HWND control, WPARAM wParam, const char* text)
+{
+    const LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
+    const bool later = coloredOnTick(strlen(text ? text : ""));
+    liveTextSet(control, !later);
+    if (later)
+        SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
+    else
+        SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+    return result;
+}
+
 static LRESULT onSetText(HWND control, WPARAM wParam, LPARAM lParam)
 {
     const char* text = expandTabs(control, reinterpret_cast<const char*>(lParam));
     if (liveColoring(control))
-        return liveSetText(control, wParam, text);
+        return setTextLive(control, wParam, text);
     if (settings.sendQuoteColoring)
         return colorSetText(control, wParam, text);
     return passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));

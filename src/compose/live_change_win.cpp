@@ -761,23 +761,19 @@ void liveAfterMessage(HWND control)
     followAtSelection(live, edit, after, length);
 }
 
-// The whole reply: shown, coloured without a step of undo, and the undo
-// buffer emptied, as without the live colours. A long one is coloured on the
-// timer's tick, where it stands by then.
-LRESULT liveSetText(HWND control, WPARAM wParam, const char* text)
+// A reply set whole comes in one colour: each line's ends tell its colour.
+// Coloured now, or (a long one) only noted, for the timer's tick to colour
+// where it stands by then.
+void liveTextSet(HWND control, bool colorNow)
 {
-    const LRESULT result = passToControl(control, WM_SETTEXT, wParam, reinterpret_cast<LPARAM>(text));
     LiveControl* live = liveControlOf(control);
-    const size_t threshold = static_cast<uint32_t>(settings.recolorThreshold);
-    if (strlen(text ? text : "") >= threshold) {
-        live->knownLength = storyLength(live);
-        live->editedSincePaint = true;
-        live->typed.known = false;
-        SetTimer(control, RECOLOR_TIMER_ID, RECOLOR_DELAY_MS, NULL);
-        return result;
+    if (!live)
+        return;
+    if (colorNow) {
+        colorLinesLive(live, 0, INT64_MAX, false, false);
+        return;
     }
-    // Text set whole comes in one colour: each line's ends tell its colour.
-    colorLinesLive(live, 0, INT64_MAX, false, false);
-    SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
-    return result;
+    live->knownLength = storyLength(live);
+    live->editedSincePaint = true;
+    live->typed.known = false;
 }
