@@ -83,6 +83,7 @@ struct LiveControl {
     bool composing;          // the input method is composing: nothing is coloured
     long composedFrom;       // where the composition began
     int busy;                // inside an edit already being followed
+    bool leadBytePending;    // the last character typed was a lead byte: the next is its trail
     PendingEdit edit;
     TypedLine typed;
 };
@@ -578,11 +579,12 @@ static bool undoesOrRedoes(UINT message, WPARAM wParam)
     }
 }
 
-// A press inside a selection may start a drag that moves it: the move keeps
-// the length and lands anywhere.
-static bool mayDragSelection(UINT message, const Span& selection)
+// A key or a click with a selection before it may change the text while
+// keeping its length (Enter or Ctrl+V over one character), and a press
+// inside a selection may start a drag that moves it, which lands anywhere.
+static bool mayChangeAnywhere(UINT message, const Span& selection)
 {
-    return (message == WM_LBUTTONDOWN || message == WM_LBUTTONUP) && selection.from < selection.to;
+    return mostlyNavigates(message) && selection.from < selection.to;
 }
 
 // A character typed at the caret on the remembered line, after its first
@@ -591,7 +593,8 @@ static bool typedOnRememberedLine(LiveControl* live, const PendingEdit& edit)
 {
     const TypedLine& line = live->typed;
     const WPARAM c = edit.wParam;
-    return edit.message == WM_CHAR && line.known && edit.selectionFrom == edit.selectionTo &&
+    return edit.message == WM_CHAR && line.known && !live->leadBytePending &&
+           edit.selectionFrom == edit.selectionTo &&
            edit.selectionFrom > line.start && edit.selectionFrom <= line.start + line.length &&
            static_cast<size_t>(line.length) + 1 < TYPED_LINE_ROOM && c >= 0x20 && c <= 0xFF && c != 0x7F &&
            !isLeadByte(systemDbcsTable(), static_cast<unsigned char>(c));
@@ -641,9 +644,8 @@ static void followWholeText(LiveControl* live, BSTR before)
 static void followAtSelection(LiveControl* live, const PendingEdit& edit, const Span& after, long length)
 {
     const long growth = length - edit.length;
-    const bool hadSelection = edit.selectionFrom < edit.selectionTo;
-    if (growth == 0 && !hadSelection && mostlyNavigates(edit.message))
-        return;
+    if (growth == 0 && mostlyNavigates(edit.message))
+        return;   // a caret move: a key or a click with a selection before it is judged by the whole text
     if (edit.message == EM_STREAMIN && !(edit.wParam & SFF_SELECTION)) {
         colorLinesLive(live, 0, INT64_MAX, true, true);
         return;
@@ -725,7 +727,7 @@ bool liveBeforeMessage(HWND control, UINT message, WPARAM wParam, LPARAM)
     }
     const Span selection = selectionOf(live);
     PendingEdit edit = {message, wParam, FOLLOW_SELECTION, selection.from, selection.to, storyLength(live), NULL};
-    if (undoesOrRedoes(message, wParam) || mayDragSelection(message, selection)) {
+    if (undoesOrRedoes(message, wParam) || mayChangeAnywhere(message, selection)) {
         edit.kind = FOLLOW_WHOLE_TEXT;
         readWholeText(live, &edit.text);
     }
@@ -756,9 +758,12 @@ void liveAfterMessage(HWND control)
         return;
     }
     const long length = storyLength(live);
-    if (typedOnRememberedLine(live, edit) && followTyping(live, edit, after, length))
-        return;
-    followAtSelection(live, edit, after, length);
+    const bool typed = typedOnRememberedLine(live, edit) && followTyping(live, edit, after, length);
+    if (edit.message == WM_CHAR)
+        live->leadBytePending = !live->leadBytePending && edit.wParam <= 0xFF &&
+                                isLeadByte(systemDbcsTable(), static_cast<unsigned char>(edit.wParam));
+    if (!typed)
+        followAtSelection(live, edit, after, length);
 }
 
 // A reply set whole comes in one colour: each line's ends tell its colour.
