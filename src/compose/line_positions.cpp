@@ -106,6 +106,12 @@ ParagraphBounds paragraphBounds(const char16_t* text, size_t length, size_t from
         to = length;
     if (from > to)
         from = to;
+    // A position between the CR and the LF of a pair stands in the break
+    // that ends the line before it.
+    if (from > 0 && from < length && text[from - 1] == u'\r' && text[from] == u'\n')
+        --from;
+    if (to > 0 && to < length && text[to - 1] == u'\r' && text[to] == u'\n')
+        --to;
     for (size_t i = from; i > 0; --i) {
         if (isBreak(text[i - 1])) {
             bounds.start = i;

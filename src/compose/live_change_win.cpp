@@ -61,9 +61,9 @@ struct PendingEdit {
     BSTR text;          // the whole text, for FOLLOW_WHOLE_TEXT
 };
 
-// The text around the selection as the last paint found it: its span and
-// its checksum.
-struct PaintedText {
+// A stretch of text as it stood when its colours were last made right, or
+// when the last paint found it: its span and its checksum.
+struct CheckedText {
     long from, to;
     uint32_t checksum;
     bool known;
@@ -78,8 +78,7 @@ struct LiveControl {
     ITextRange* probe;
     ITextFont* probeFont;
     long knownLength;        // the text's length when its colours were last made right
-    PaintedText painted;     // the text around the selection at the last paint
-    bool editedSincePaint;
+    CheckedText checked;     // the text the last colouring or paint looked at
     bool composing;          // the input method is composing: nothing is coloured
     long composedFrom;       // where the composition began
     int busy;                // inside an edit already being followed
@@ -97,6 +96,8 @@ static int liveControlCount;
 // a longer line is read again with four times the reach. (The model's own
 // Expand(tomParagraph) would find them, but Wine's answers E_NOTIMPL.)
 static const long FIRST_REACH = 128;
+// The most text a paint compares by checksum.
+static const size_t CHECKED_ROOM = 16 * FIRST_REACH;
 
 static LiveControl* liveControlOf(HWND control)
 {
@@ -321,7 +322,7 @@ static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool ins
 {
     const long textEnd = storyLength(live);
     live->knownLength = textEnd;
-    live->editedSincePaint = true;
+    live->checked.known = false;
     live->typed.known = false;
     const long first = clampPosition(from, textEnd);
     const long last = clampPosition(to < first ? first : to, textEnd);
@@ -336,9 +337,14 @@ static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool ins
                                                        static_cast<size_t>(last - a));
         const bool whole = (bounds.startFound || a == 0) && (bounds.endFound || b == textEnd);
         const EditedText edit = {inserted ? first : 0, inserted ? last : 0, removed, caret};
-        if (whole && text)
+        if (whole && text) {
             colorWindow(live, text + bounds.start, bounds.end - bounds.start, a + static_cast<long>(bounds.start),
                         edit);
+            // A paint reads what is kept here again; a long text is left to
+            // the paint to take around the selection.
+            if (length <= CHECKED_ROOM)
+                live->checked = CheckedText{a, a + static_cast<long>(length), textChecksum(text, length), true};
+        }
         if (window)
             freeString(window);
         if (whole || !window)
@@ -623,7 +629,7 @@ static bool followTyping(LiveControl* live, const PendingEdit& edit, const Span&
     memcpy(line.text, typed, (static_cast<size_t>(line.length) + 1) * sizeof(char16_t));
     ++line.length;
     live->knownLength = length;
-    live->editedSincePaint = true;
+    live->checked.known = false;
     return true;
 }
 
@@ -656,10 +662,21 @@ static void followAtSelection(LiveControl* live, const PendingEdit& edit, const 
     colorLinesLive(live, span.from, span.to, true, span.to - span.from > growth, typing ? after.from : -1);
 }
 
+static uint32_t checksumOf(LiveControl* live, long from, long to)
+{
+    BSTR text = NULL;
+    const size_t units = readRange(live, from, to, &text);
+    const uint32_t checksum = textChecksum(unitsOf(text), units);
+    if (text)
+        freeString(text);
+    return checksum;
+}
+
 // Text can change without a message through this hook (a drop from another
-// program, say): before a paint, a length that moved has the lines around
-// the selection looked at, and so does a text around the selection whose
-// checksum moved since the last paint without an edit followed in between.
+// program, say). Before a paint, a length that moved has the lines around
+// the selection looked at; a text that the last colouring or paint looked
+// at, and whose checksum has moved since, has its lines looked at again.
+// Otherwise the text around the selection is taken for the next paint.
 // Only that much is read: the whole text, read at every paint, would cost
 // more than the keystroke itself.
 static void catchUp(LiveControl* live)
@@ -670,20 +687,18 @@ static void catchUp(LiveControl* live)
         const TouchedSpan span =
             touchedSpan(selection.from, selection.from, selection.to, length - live->knownLength, false);
         colorLinesLive(live, span.from, span.to, true, true);
+        return;
+    }
+    const CheckedText& checked = live->checked;
+    if (checked.known) {
+        if (checksumOf(live, checked.from, checked.to) != checked.checksum)
+            colorLinesLive(live, checked.from, checked.to, true, true);
+        return;
     }
     const Span selection = selectionOf(live);
     const long from = clampPosition(static_cast<int64_t>(selection.from) - FIRST_REACH, length);
     const long to = clampPosition(static_cast<int64_t>(selection.to) + FIRST_REACH, length);
-    BSTR text = NULL;
-    const size_t units = readRange(live, from, to, &text);
-    const uint32_t checksum = textChecksum(unitsOf(text), units);
-    if (text)
-        freeString(text);
-    const PaintedText& last = live->painted;
-    if (!live->editedSincePaint && last.known && last.from == from && last.to == to && last.checksum != checksum)
-        colorLinesLive(live, from, to, true, true);
-    live->painted = PaintedText{from, to, checksum, true};
-    live->editedSincePaint = false;
+    live->checked = CheckedText{from, to, checksumOf(live, from, to), true};
 }
 
 // Messages that are no edit but still concern the live colours.
@@ -779,6 +794,6 @@ void liveTextSet(HWND control, bool colorNow)
         return;
     }
     live->knownLength = storyLength(live);
-    live->editedSincePaint = true;
+    live->checked.known = false;
     live->typed.known = false;
 }

@@ -93,6 +93,7 @@ TEST(ParagraphBounds, LinesAroundPositionsInAWindow)
         {"middle line", u"ab\r> cd\ref", 4, 5, "3-7 found both"},
         {"a Japanese character is one position", u"\u3042\r> x\ry", 3, 3, "2-5 found both"},
         {"CR LF as a 1.0 control may keep it", u"ab\r\n> cd\r\nef", 5, 5, "4-8 found both"},
+        {"a position inside CR LF belongs to the line before", u"> a\r\nb", 4, 4, "0-3 found end"},
         {"no break before: the window's start", u"> cd\ref", 1, 1, "0-4 found end"},
         {"no break after: the window's end", u"ab\r> cd", 5, 6, "3-7 found start"},
         {"a caret at a line's end stops there", u"ab\r> cd\ref", 7, 7, "3-7 found both"},
