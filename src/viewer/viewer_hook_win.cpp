@@ -3,6 +3,7 @@
 #include "shell/exports.h"
 #include "shell/plugin_state.h"
 #include "viewer/viewer.h"
+#include <imm.h>
 
 ViewerState viewer = {HookedControls(), EDITSTREAM(), 1, RtfStreamState(), NULL, NULL};
 
@@ -39,22 +40,39 @@ static void pressShiftSpace()
     keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
 }
 
-// Only the virtual key counts, so Shift, Ctrl and auto-repeat act alike.
+// With the input method open, a key press arrives as VK_PROCESSKEY and the
+// key pressed is the input method's to tell.
+static WPARAM pressedKey(HWND control, WPARAM key)
+{
+    return key == VK_PROCESSKEY ? ImmGetVirtualKey(control) : key;
+}
+
+// A reading key the input method had taken for the start of a word leaves
+// no word behind.
+static void cancelComposition(HWND control, WPARAM key)
+{
+    if (key != VK_PROCESSKEY)
+        return;
+    HIMC context = ImmGetContext(control);
+    if (!context)
+        return;
+    ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_CANCEL, 0);
+    ImmReleaseContext(control, context);
+}
+
+// Only the virtual key counts, so Shift, Ctrl and auto-repeat act alike;
+// every other key, the input method's included, passes on as it came.
 static LRESULT onKeyDown(HWND control, WPARAM key, LPARAM lParam)
 {
-    switch (key) {
-    case 'J':
-        scrollOneLine(control, SB_LINEDOWN);
-        return 1;
-    case 'K':
-        scrollOneLine(control, SB_LINEUP);
-        return 1;
-    case 'B':
-        pressShiftSpace();
-        return 1;
-    default:
+    const WPARAM pressed = pressedKey(control, key);
+    if (pressed != 'J' && pressed != 'K' && pressed != 'B')
         return passOn(control, WM_KEYDOWN, key, lParam);
-    }
+    cancelComposition(control, key);
+    if (pressed == 'B')
+        pressShiftSpace();
+    else
+        scrollOneLine(control, pressed == 'J' ? SB_LINEDOWN : SB_LINEUP);
+    return 1;
 }
 
 // The system still turns the consumed key presses into characters; they must

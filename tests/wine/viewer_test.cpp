@@ -705,6 +705,46 @@ TEST_F(ReadingKeys, CharactersJKBAreConsumedOthersTyped)
     }
 }
 
+// With the input method open the key arrives as VK_PROCESSKEY, and the
+// input method tells which it was (faked here): J, K and B act as with it
+// closed and leave no word composed; any other key reaches the control as
+// it came, for the input method.
+static UINT fakedVirtualKey;
+static int compositionsCancelled;
+static UINT WINAPI fakeImmGetVirtualKey(HWND) { return fakedVirtualKey; }
+static BOOL WINAPI countingImmNotifyIME(HIMC, DWORD action, DWORD index, DWORD)
+{
+    compositionsCancelled += action == NI_COMPOSITIONSTR && index == CPS_CANCEL;
+    return TRUE;
+}
+
+TEST_F(ReadingKeys, KeysThroughTheOpenInputMethodAreTheKeysPressed)
+{
+    start();
+    HWND control = openFocusedViewer();
+    void* realGetKey = redirectImport(plugin.module, "imm32.dll", "ImmGetVirtualKey",
+                                      reinterpret_cast<void*>(fakeImmGetVirtualKey));
+    void* realNotify = redirectImport(plugin.module, "imm32.dll", "ImmNotifyIME",
+                                      reinterpret_cast<void*>(countingImmNotifyIME));
+    ASSERT_TRUE(realGetKey && realNotify);
+    const struct { UINT key; LONG line; int cancelled; const char* reached; } steps[] = {
+        {'J', 1, 1, ""}, {'J', 2, 2, ""}, {'K', 1, 3, ""}, {'X', 1, 3, "down E5"}, {VK_DOWN, 1, 3, "down E5"}};
+    for (const auto& step : steps) {
+        fakedVirtualKey = step.key;
+        controlMessages.clear();
+        SendMessageA(control, WM_KEYDOWN, VK_PROCESSKEY, 1);
+        EXPECT_EQ(step.line, firstVisibleLine(control)) << "key " << step.key;
+        EXPECT_EQ(step.cancelled, compositionsCancelled) << "key " << step.key;
+        EXPECT_EQ(step.reached, joined(controlMessages)) << "key " << step.key;
+    }
+    fakedVirtualKey = 'B';
+    controlMessages.clear();
+    SendMessageA(control, WM_KEYDOWN, VK_PROCESSKEY, 1);
+    EXPECT_TRUE(pumpUntil(shiftSpaceArrived)) << "B pages down with Shift+Space";
+    redirectImport(plugin.module, "imm32.dll", "ImmGetVirtualKey", realGetKey);
+    redirectImport(plugin.module, "imm32.dll", "ImmNotifyIME", realNotify);
+}
+
 TEST_F(ReadingKeys, OtherKeysPassOn)
 {
     start();
