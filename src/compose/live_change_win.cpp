@@ -585,12 +585,29 @@ static bool undoesOrRedoes(UINT message, WPARAM wParam)
     }
 }
 
-// A key or a click with a selection before it may change the text while
-// keeping its length (Enter or Ctrl+V over one character), and a press
-// inside a selection may start a drag that moves it, which lands anywhere.
-static bool mayChangeAnywhere(UINT message, const Span& selection)
+// Keys that only move the caret or copy the selection.
+static bool onlyMovesOrCopies(UINT message, WPARAM key)
 {
-    return mostlyNavigates(message) && selection.from < selection.to;
+    if (message != WM_KEYDOWN)
+        return false;
+    switch (key) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+    case VK_SHIFT: case VK_CONTROL: case VK_MENU:
+        return true;
+    case 'C': case VK_INSERT:   // Ctrl+C and Ctrl+Insert; Shift+Insert pastes
+        return GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0;
+    default:
+        return false;
+    }
+}
+
+// Any other key or click with a selection before it may change the text
+// while keeping its length (Enter or Ctrl+V over one character), and a
+// press inside a selection may start a drag that moves it, which lands
+// anywhere.
+static bool mayChangeAnywhere(UINT message, WPARAM wParam, const Span& selection)
+{
+    return mostlyNavigates(message) && selection.from < selection.to && !onlyMovesOrCopies(message, wParam);
 }
 
 // A character typed at the caret on the remembered line, after its first
@@ -742,7 +759,7 @@ bool liveBeforeMessage(HWND control, UINT message, WPARAM wParam, LPARAM)
     }
     const Span selection = selectionOf(live);
     PendingEdit edit = {message, wParam, FOLLOW_SELECTION, selection.from, selection.to, storyLength(live), NULL};
-    if (undoesOrRedoes(message, wParam) || mayChangeAnywhere(message, selection)) {
+    if (undoesOrRedoes(message, wParam) || mayChangeAnywhere(message, wParam, selection)) {
         edit.kind = FOLLOW_WHOLE_TEXT;
         readWholeText(live, &edit.text);
     }
