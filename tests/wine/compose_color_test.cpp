@@ -915,9 +915,9 @@ static const LiveRow LIVE_ROWS[] = {
     {"marker put over a character past the hook", "plain\r\n> quoted", 0, 0, REPLACED_PAST_HOOK, ">", 1,
      {{">lain|> quoted", "QQ"}, {"plain|> quoted", "TQ"}, {}, {">lain|> quoted", "QQ"}},
      {{">lain|> quoted", "-Q"}, {}, {}, {}}},
-    {"marker put in past the hook", "plain\r\n> quoted", 0, 0, INSERTED_PAST_HOOK, "> ", 1,
-     {{"> plain|> quoted", "QQ"}, {"plain|> quoted", "TQ"}, {}, {"> plain|> quoted", "QQ"}},
-     {{"> plain|> quoted", "-Q"}, {}, {}, {}}},
+    {"a quoted line and a marker put in past the hook", "plain\r\n> quoted", 0, 0, INSERTED_PAST_HOOK, "> a\r\n> ", 1,
+     {{"> a|> plain|> quoted", "QQQ"}, {"plain|> quoted", "TQ"}, {}, {"> a|> plain|> quoted", "QQQ"}},
+     {{"> a|> plain|> quoted", "--Q"}, {}, {}, {}}},
     {"two quoted lines composed by the input method", "top\r\nend", 1, 0, COMPOSED, "> a\r\n> b", 1,
      {{"top|> a|> bend", "TQQ"}, {"top|end", "TT"}, {}, {"top|> a|> bend", "TQQ"}},
      {{"top|> a|> bend", "T--"}, {}, {}, {}}},
@@ -968,9 +968,10 @@ static std::string readable(const std::string& text)
 // count a double-byte character as two positions and Wine's as one; the
 // test's positions are the bare control's own, given to both controls, and
 // the plug-in's live colours take none of them, so either count is met.
-static const char* const REPLIES[3] = {"＞ 了解しました\r\n> 明日の会議\r\n本文です\r\n",
-                                       "本文です\r\n>> ＞ 引用\r\n\r\n> 了解\r\n承知しました",
-                                       ">\r\n＞＞\r\n> > 深い\r\nおわり"};
+static const std::string LONG_QUOTE = "> " + std::string(60, 'a') + "長い引用の行" + std::string(140, 'b');
+static const std::string REPLIES[] = {"＞ 了解しました\r\n本文です\r\n> 明日の会議\r\n",
+                                      "本文です\r\n>> ＞ 引用\r\n\r\n> 了解\r\n承知しました",
+                                      ">\r\n＞＞\r\n> > 深い\r\nおわり", LONG_QUOTE + "\r\n続き\r\n" + LONG_QUOTE};
 static const std::vector<std::string> PIECES = {"a", " ", ">", "＞", "了", "解", "\r\n"};
 
 struct RandomCase { const char* name; RichEditClass cls; const char* send; bool levels, deferred; };
@@ -1037,7 +1038,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
         return std::string("tick");
     };
     both([](HWND w, bool) { SendMessageA(w, EM_SETTARGETDEVICE, 0, 1); });
-    putClipboardBytes(frame, randomText(3, pieces.size()) + '\0');
+    putClipboardBytes(frame, randomText(8, pieces.size()) + '\0');
     bool overSelection = false;
     for (int n = 2 + pick(30); n > 0; --n) {
         // A reply first; a selection is often typed, broken, deleted,
@@ -1078,7 +1079,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
             };
             step = kind == 6 ? "Enter" : kind == 7 ? "Backspace" : "Delete";
         } else if (kind == 9) {
-            const std::string text = randomText(4, pieces.size());
+            const std::string text = randomText(8, pieces.size());
             act = [=](HWND w, bool) { replaceSelection(w, text); };
             step = "EM_REPLACESEL \"" + readable(text) + "\"";
         } else if (kind < 14) {
@@ -1096,7 +1097,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
         } else if (tickPending && key) {
             step = tick();
         } else {
-            const char* reply = REPLIES[pick(3)];
+            const std::string reply = REPLIES[pick(4)];
             act = [=](HWND w, bool) { setText(w, reply); };
             tickPending = c.deferred;
             step = "reply set";
@@ -1121,8 +1122,8 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
 }
 
 class LiveRandomEdits : public LiveSideBySide, public ::testing::WithParamInterface<RandomCase> {};
-// Level colours, and every reply coloured on the timer's tick.
-static const char* const DEFERRED_LEVELS = "LevelColor=1\r\nRecolorCount=16\r\n";
+// Every reply coloured on the timer's tick.
+static const char* const ON_THE_TICK = "RecolorCount=16\r\n";
 
 // Seeds 1, 2, ... in turn for HUESCOPE_RANDOM_SECONDS (15 a case: half a
 // minute a class); HUESCOPE_RANDOM_SEED replays one.
@@ -1143,10 +1144,10 @@ TEST_P(LiveRandomEdits, KeepTheBareControlsTextAndUndoAndEachLineInItsColour)
 
 INSTANTIATE_TEST_SUITE_P(
     ComposeColor, LiveRandomEdits,
-    ::testing::Values(RandomCase{"RichEdit 2.0 one quote colour", RICHEDIT_20A, "", false, false},
-                      RandomCase{"RichEdit 2.0 by level on the tick", RICHEDIT_20A, DEFERRED_LEVELS, true, true},
-                      RandomCase{"RichEdit 1.0 one quote colour", RICHEDIT_10, "", false, false},
-                      RandomCase{"RichEdit 1.0 by level on the tick", RICHEDIT_10, DEFERRED_LEVELS, true, true}),
+    ::testing::Values(RandomCase{"RichEdit 2.0 by level", RICHEDIT_20A, "LevelColor=1\r\n", true, false},
+                      RandomCase{"RichEdit 2.0 on the tick", RICHEDIT_20A, ON_THE_TICK, false, true},
+                      RandomCase{"RichEdit 1.0 by level", RICHEDIT_10, "LevelColor=1\r\n", true, false},
+                      RandomCase{"RichEdit 1.0 on the tick", RICHEDIT_10, ON_THE_TICK, false, true}),
     [](const ::testing::TestParamInfo<RandomCase>& info) { return caseName(info.param.name); });
 
 // ---- a document whose undo suspension does nothing ----
