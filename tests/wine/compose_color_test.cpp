@@ -1022,9 +1022,15 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
     auto matches = [&](const std::string& when) {
         const std::string text = controlText(bare);
         EXPECT_EQ(readable(text), readable(controlText(control))) << when;
-        if (checkColors && !tickPending && failures() == failuresBefore) {
-            const std::string letters = colorsFor(text, c.levels);
-            EXPECT_EQ(static_cast<int>(letters.size()), lineCount(control)) << when << ": lines are not wrapped";
+        // Lines are read back by the control's rows (lines are not wrapped).
+        // Wine sometimes gives an empty paragraph that an undo left no row of
+        // its own, in the bare control too; that step's colours cannot be
+        // read by row.
+        const std::string letters = colorsFor(text, c.levels);
+        const bool rowsAreLines = static_cast<int>(letters.size()) == lineCount(control);
+        if (checkColors && !tickPending && failures() == failuresBefore &&
+            (rowsAreLines || lineCount(control) != lineCount(bare))) {
+            EXPECT_TRUE(rowsAreLines) << when << ": " << lineCount(control) << " rows for " << letters.size() << " lines";
             expectLineColors(control, letters.c_str(), when);
         }
         if (failures() > failuresBefore)
@@ -1043,7 +1049,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
     for (int n = 2 + pick(30); n > 0; --n) {
         // A reply first; a selection is often typed, broken, deleted,
         // replaced, cut or pasted over at once.
-        LONG kind = log.empty() ? 15 : overSelection ? 3 + pick(9) : pick(16);
+        LONG kind = log.empty() ? 15 : overSelection ? 3 + pick(9) : pick(17);
         kind = !allSteps && (kind == 6 || kind == 9) ? 0 : kind;
         overSelection = false;
         const bool key = pick(2);
@@ -1094,6 +1100,14 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
                         : (void)SendMessageA(w, messages[kind - 10], 0, 0);
             };
             step = special ? "EM_PASTESPECIAL" : names[2 * (kind - 10) + !key];
+        } else if (kind == 16) {
+            // The format typing takes next, set at the caret as a host may.
+            act = [](HWND w, bool) {
+                setSelection(w, selectionOf(w).cpMax, selectionOf(w).cpMax);
+                CHARFORMATA format = {sizeof format, CFM_COLOR, 0, 0, 0, TEST_QUOTE_COLOR};
+                SendMessageA(w, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+            };
+            step = "typing colour set";
         } else if (tickPending && key) {
             step = tick();
         } else {
