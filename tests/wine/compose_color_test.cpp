@@ -1049,7 +1049,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
     for (int n = 2 + pick(30); n > 0; --n) {
         // A reply first; a selection is often typed, broken, deleted,
         // replaced, cut or pasted over at once.
-        LONG kind = log.empty() ? 15 : overSelection ? 3 + pick(9) : pick(17);
+        LONG kind = log.empty() ? 15 : overSelection ? 3 + pick(9) : pick(16);
         kind = !allSteps && (kind == 6 || kind == 9) ? 0 : kind;
         overSelection = false;
         const bool key = pick(2);
@@ -1100,14 +1100,6 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
                         : (void)SendMessageA(w, messages[kind - 10], 0, 0);
             };
             step = special ? "EM_PASTESPECIAL" : names[2 * (kind - 10) + !key];
-        } else if (kind == 16) {
-            // The format typing takes next, set at the caret as a host may.
-            act = [](HWND w, bool) {
-                setSelection(w, selectionOf(w).cpMax, selectionOf(w).cpMax);
-                CHARFORMATA format = {sizeof format, CFM_COLOR, 0, 0, 0, TEST_QUOTE_COLOR};
-                SendMessageA(w, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-            };
-            step = "typing colour set";
         } else if (tickPending && key) {
             step = tick();
         } else {
