@@ -213,6 +213,7 @@ struct EditedText {
     long insertedFrom, insertedTo;
     bool removed;
     long caret;
+    bool wholeLines;   // every line read whole: an undo may restore formats around what it changed
 };
 
 // Whether the line [from, to) is all in `wanted`. Every line was one colour
@@ -222,6 +223,8 @@ struct EditedText {
 // tell the whole line.
 static bool lineHasColor(LiveControl* live, long from, long to, const EditedText& edit, long wanted)
 {
+    if (edit.wholeLines)
+        return colorOf(live, from, to) == wanted;
     const long a = edit.insertedFrom > from ? edit.insertedFrom : from;
     const long b = edit.insertedTo < to ? edit.insertedTo : to;
     const bool firstInserted = a <= from && from < b;
@@ -318,7 +321,7 @@ static void colorWindow(LiveControl* live, const char16_t* text, size_t length, 
 // with `removed` it may also have taken text out. The text around is read
 // to find where those lines begin and end.
 static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool inserted, bool removed,
-                           long caret = -1)
+                           long caret = -1, bool wholeLines = false)
 {
     const long textEnd = storyLength(live);
     live->knownLength = textEnd;
@@ -336,7 +339,7 @@ static void colorLinesLive(LiveControl* live, int64_t from, int64_t to, bool ins
         const ParagraphBounds bounds = paragraphBounds(text, length, static_cast<size_t>(first - a),
                                                        static_cast<size_t>(last - a));
         const bool whole = (bounds.startFound || a == 0) && (bounds.endFound || b == textEnd);
-        const EditedText edit = {inserted ? first : 0, inserted ? last : 0, removed, caret};
+        const EditedText edit = {inserted ? first : 0, inserted ? last : 0, removed, caret, wholeLines};
         if (whole && text) {
             colorWindow(live, text + bounds.start, bounds.end - bounds.start, a + static_cast<long>(bounds.start),
                         edit);
@@ -661,7 +664,10 @@ static void followWholeText(LiveControl* live, BSTR before)
         span = changedSpan(unitsOf(before), stringLength(before), unitsOf(after), afterLength);
     if (after)
         freeString(after);
-    colorLinesLive(live, span.from, span.to, true, true);
+    // An undo may also give back formats beside what it changed (Wine's
+    // rejoins a line's runs as they were before a break was put in), so the
+    // lines around are read whole too.
+    colorLinesLive(live, span.from - FIRST_REACH, span.to + FIRST_REACH, true, true, -1, true);
 }
 
 static void followAtSelection(LiveControl* live, const PendingEdit& edit, const Span& after, long length)
