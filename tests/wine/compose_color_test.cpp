@@ -953,16 +953,6 @@ static std::string colorsFor(const std::string& text, bool levels)
     return letters;
 }
 
-// Shift_JIS as UTF-8, breaks as "|": the failure messages' form of a text.
-static std::string readable(const std::string& text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(932, 0, text.data(), text.size(), &wide[0], wide.size()));
-    std::string out(wide.size() * 3 + 1, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide.size(), &out[0], out.size(), NULL, NULL));
-    return withBreaksShown(out);
-}
-
 // Japanese replies, and the pieces typed and put in, the line break last
 // (put in, never typed), on both classes. Windows' RichEdit 1.0 messages
 // count a double-byte character as two positions and Wine's as one; the
@@ -1021,7 +1011,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
     bool tickPending = false;
     auto matches = [&](const std::string& when) {
         const std::string text = controlText(bare);
-        EXPECT_EQ(readable(text), readable(controlText(control))) << when;
+        EXPECT_EQ(withBreaksShown(text), withBreaksShown(controlText(control))) << when;
         // Lines are read back by the control's rows (lines are not wrapped).
         // Wine sometimes gives an empty paragraph that an undo left no row of
         // its own, in the bare control too; that step's colours cannot be
@@ -1035,7 +1025,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
         }
         if (failures() > failuresBefore)
             ADD_FAILURE() << c.name << ": seed " << seed << " (HUESCOPE_RANDOM_SEED replays it), steps: " << log
-                          << "\nthe text now: " << readable(controlText(control));
+                          << "\nthe text now: " << withBreaksShown(controlText(control));
         return failures() == failuresBefore;
     };
     auto tick = [&] {
@@ -1077,7 +1067,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
         } else if (kind < 6) {
             const std::string typed = randomText(3, pieces.size() - 1);
             act = [=](HWND w, bool hooked) { typeText(w, hooked, typed, !key); };
-            step = (key ? "type \"" : "commit \"") + readable(typed) + "\"";
+            step = (key ? "type \"" : "commit \"") + withBreaksShown(typed) + "\"";
         } else if (kind < 9) {
             act = [kind](HWND w, bool) {
                 kind == 8 ? (void)SendMessageA(w, WM_KEYDOWN, VK_DELETE, 1)
@@ -1087,7 +1077,7 @@ bool LiveSideBySide::runSequence(unsigned seed, const RandomCase& c, bool checkC
         } else if (kind == 9) {
             const std::string text = randomText(8, pieces.size());
             act = [=](HWND w, bool) { replaceSelection(w, text); };
-            step = "EM_REPLACESEL \"" + readable(text) + "\"";
+            step = "EM_REPLACESEL \"" + withBreaksShown(text) + "\"";
         } else if (kind < 14) {
             // Cut, paste (the paste command too), undo and redo, by key or message.
             static const char* const names[] = {"Ctrl+X", "WM_CUT",  "Ctrl+V", "WM_PASTE",
@@ -1165,13 +1155,11 @@ const int UNDO_ENTRY = 22;
 typedef HRESULT(STDMETHODCALLTYPE* UndoFn)(ITextDocument*, long, long*);
 static UndoFn realUndo;
 static bool suspendWorks, resumeWorks;
-static int undoCalls;
 
 // Undo as a document might have it: success answered for a suspension or a
 // resumption that does not happen.
 static HRESULT STDMETHODCALLTYPE hollowUndo(ITextDocument* document, long count, long* done)
 {
-    ++undoCalls;
     if ((count == tomSuspend && !suspendWorks) || (count == tomResume && !resumeWorks))
         return S_FALSE;
     return realUndo(document, count, done);
@@ -1219,10 +1207,7 @@ TEST_P(HollowSuspension, KeepsTheColouringThatFollowsMessagesAndTheControlsUndo)
     HollowUndo hollow(document);
     suspendWorks = c.suspends;
     resumeWorks = c.resumes;
-    undoCalls = 0;
-    document->Undo(tomResume, NULL);
     document->Release();
-    ASSERT_EQ(1, undoCalls) << "the patched entry is the document's Undo";
 
     openCompose(cls);
     setText(control, "plain\r\n> quoted");
